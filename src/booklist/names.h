@@ -1,0 +1,34 @@
+// The rules that turn file names into book list entries.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace booklist {
+
+// Every ".pdf" removed, wherever it stands, ignoring case: "my.pdfs.pdf" -> "mys".
+std::string title_from_file_name(std::string_view file_name);
+
+// The add-file test: the last four characters are exactly ".pdf" or ".PDF".
+bool is_accepted_file(std::string_view path);
+
+// True when `name` ends in ".pdf" in any mix of case (the folder listing's pattern).
+bool matches_pdf_pattern(std::string_view name);
+
+// Leading and trailing U+0020 removed.
+std::string trim_spaces(std::string_view text);
+
+// True when nothing but U+0020 and U+3000 (the full-width space) is left.
+bool is_blank(std::string_view text);
+
+// The PDF files directly in `folder`: ordinary files only (no folders, hidden or system
+// files), "*.pdf" in any case, sorted by name ignoring case (ties by bytes) so a folder
+// always lists the same way. nullopt when the folder cannot be listed.
+std::optional<std::vector<std::string>> list_pdf_names(const std::string& folder);
+
+// The folder, one separator and the name, joined as they are.
+std::string folder_entry_path(const std::string& folder, const std::string& name);
+
+}  // namespace booklist

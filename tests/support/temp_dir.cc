@@ -1,0 +1,90 @@
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "platform/file.h"
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+namespace {
+
+// std::filesystem takes a plain std::string in the system's code page on Windows;
+// our strings are UTF-8.
+fs::path u8(const std::string& s) {
+  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(s.data()), s.size()));
+}
+
+std::string from_u8(const fs::path& p) {
+  auto s = p.u8string();
+  return std::string(reinterpret_cast<const char*>(s.data()), s.size());
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+  static std::atomic<unsigned> counter{0};
+  auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  fs::path dir = fs::temp_directory_path() /
+                 ("tarvello-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+  fs::create_directories(dir);
+  path_ = from_u8(dir);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Links and read-only files must not stop the clean-up.
+  for (auto it = fs::recursive_directory_iterator(u8(path_), ec);
+       it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add,
+                    ec);
+  }
+  fs::remove_all(u8(path_), ec);
+}
+
+std::string TempDir::file(const std::string& name) const { return platform::join(path_, name); }
+
+void write_file(const std::string& path, const std::string& bytes) {
+  std::ofstream out(u8(path), std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << "cannot write " << path;
+}
+
+std::string pattern_bytes(std::size_t n, std::uint32_t seed) {
+  std::string out(n, '\0');
+  std::uint32_t x = seed * 2654435761u + 1;
+  for (auto& c : out) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    c = static_cast<char>(x & 0xff);
+  }
+  return out;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(u8(path), std::ios::binary);
+  if (!in) {
+    ADD_FAILURE() << "cannot read " << path;
+    return {};
+  }
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string listing(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(u8(dir))) names.push_back(from_u8(e.path().filename()));
+  std::sort(names.begin(), names.end());
+  std::string out;
+  for (const auto& n : names) out += (out.empty() ? "" : " ") + n;
+  return out;
+}
+
+}  // namespace testing_support

@@ -59,9 +59,13 @@ void add_folder(WindowState& state, Desktop& desktop) {
   }
 }
 
-void open_help(Desktop& desktop) { desktop.open_address(links::help_address()); }
+void open_help(Desktop& desktop) {
+  desktop.open_address(links::help_address());
+}
 
-void open_home_page(Desktop& desktop) { desktop.open_address(links::home_page_address()); }
+void open_home_page(Desktop& desktop) {
+  desktop.open_address(links::home_page_address());
+}
 
 BuildReport build(const std::string& book_name, const booklist::BookList& books,
                   const std::string& out_dir, const std::string& stub_path, Desktop& desktop,

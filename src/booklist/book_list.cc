@@ -42,7 +42,9 @@ void delete_selected(BookList& list) {
   list.select(-1);
 }
 
-void clear(BookList& list) { list.clear(); }
+void clear(BookList& list) {
+  list.clear();
+}
 
 void move_up(BookList& list) {
   int p = list.selected();

@@ -7,7 +7,9 @@
 namespace booklist {
 namespace {
 
-char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char ascii_lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Case is ignored for ASCII letters only; bytes of multi-byte UTF-8 characters are all
 // above 0x7F, so they never match part of ".pdf".

@@ -19,18 +19,18 @@ inline constexpr std::string_view kWorkingSuffix = ".txt";
 
 // Where a build stopped.
 enum class Step {
-  check_name,    // the book name cannot be a file name
-  clean_up,      // an earlier file of the finished e-book's name
-  index,         // sizing the listed PDFs
-  write_index,   // the temporary index file
+  check_name,   // the book name cannot be a file name, or there is nothing to pack
+  clean_up,     // an earlier file of the finished e-book's name
+  index,        // sizing the listed PDFs
+  write_index,  // the temporary index file
   read_index,
   read_stub,
-  open_output,   // creating the working file
+  open_output,  // creating the working file
   write_stub,
   copy_pdf,
   write_index_block,
-  replace,       // removing the earlier e-book of the same name
-  rename,        // giving the working file its final name
+  replace,  // removing the earlier e-book of the same name
+  rename,   // giving the working file its final name
 };
 
 // Why it stopped.

@@ -35,7 +35,7 @@ inline constexpr std::uint64_t kTrailerSize = 4;
 inline constexpr std::uint64_t kMaxIndexSize = 64u << 20;
 
 struct IndexEntry {
-  std::string title;  // UTF-8
+  std::string title;           // UTF-8
   std::uint64_t position = 0;  // 1-based
   std::uint64_t length = 0;
   bool operator==(const IndexEntry&) const = default;
@@ -51,17 +51,18 @@ std::string trailer_bytes(std::uint32_t index_length);
 
 enum class ReadError {
   none,
-  too_small,          // shorter than the stub region, a PDF byte and the trailer
-  io,                 // the system failed to read
-  bad_trailer,        // index length zero, negative, or larger than the file allows
-  index_too_large,    // beyond kMaxIndexSize
-  index_not_cp936,    // the index bytes are not code page 936 text
-  no_name_line,       // the index does not start with a name line ending in CR LF
-  bad_line,           // an entry line without the two signs, or with other than digits
-  number_overflow,    // a position or length beyond 2,147,483,647
-  no_entries,         // a name line and nothing else
-  entry_outside,      // an entry outside the payload area
-  not_contiguous,     // entries overlap, leave gaps, or are out of order
+  too_small,        // shorter than the stub region, a PDF byte and the trailer
+  io,               // the system failed to read
+  bad_trailer,      // index length zero, negative, or larger than the file allows
+  index_too_large,  // beyond kMaxIndexSize
+  index_not_cp936,  // the index bytes are not code page 936 text
+  no_name_line,     // the index does not start with a name line ending in CR LF
+  bad_line,         // a line without the two signs, a number not in plain digits, a lone
+                    // CR or LF, or a last line without its CR LF
+  number_overflow,  // a position or length beyond 2,147,483,647
+  no_entries,       // a name line and nothing else
+  entry_outside,    // an entry outside the payload area
+  not_contiguous,   // entries overlap, leave gaps, are empty or out of order
 };
 
 struct Book {
@@ -74,7 +75,7 @@ struct Book {
 
 struct ReadResult {
   ReadError error = ReadError::none;
-  std::size_t line = 0;  // 1-based index line where the damage is, when it is in a line
+  std::size_t line = 0;    // 1-based index line where the damage is, when it is in a line
   platform::Error system;  // for ReadError::io
   std::optional<Book> book;
 };

@@ -22,8 +22,8 @@ std::string DecodeCodeList(std::string_view codes) {
   std::size_t start = 0;
   while (true) {
     std::size_t comma = codes.find(',', start);
-    std::string_view piece =
-        codes.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+    std::string_view piece = codes.substr(
+        start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
     unsigned value = 0;
     auto [end, ec] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
     bool ok = ec == std::errc() && end == piece.data() + piece.size() && value <= 255;
@@ -48,8 +48,14 @@ std::string encode_code_list(std::string_view text) {
   return out;
 }
 
-std::string help_address() { return DecodeCodeList(kHelpAddressCodes); }
-std::string home_page_address() { return DecodeCodeList(kHomePageAddressCodes); }
-std::string output_suffix() { return DecodeCodeList(kOutputSuffixCodes); }
+std::string help_address() {
+  return DecodeCodeList(kHelpAddressCodes);
+}
+std::string home_page_address() {
+  return DecodeCodeList(kHomePageAddressCodes);
+}
+std::string output_suffix() {
+  return DecodeCodeList(kOutputSuffixCodes);
+}
 
 }  // namespace links

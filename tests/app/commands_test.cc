@@ -40,7 +40,9 @@ class FakeDesktop : public app::Desktop {
   void end_process() override { events.push_back("end"); }
 };
 
-std::string message(std::string_view text) { return "message:" + std::string(text); }
+std::string message(std::string_view text) {
+  return "message:" + std::string(text);
+}
 
 TEST(Startup, MissingStubShowsTheMessageOpensTheHomePageAndEnds) {
   TempDir dir;

@@ -40,8 +40,10 @@ TEST(BookListCommands, MovesSwapNeighboursAndCarryTheSelection) {
 
 TEST(BookListCommands, MovesAtTheEdgesOrWithoutSelectionChangeNothing) {
   using Command = void (*)(BookList&);
-  const std::pair<int, Command> cases[] = {
-      {0, booklist::move_up}, {2, booklist::move_down}, {-1, booklist::move_up}, {-1, booklist::move_down}};
+  const std::pair<int, Command> cases[] = {{0, booklist::move_up},
+                                           {2, booklist::move_down},
+                                           {-1, booklist::move_up},
+                                           {-1, booklist::move_down}};
   for (auto [selected, command] : cases) {
     BookList list = abc(selected);
     command(list);

@@ -47,8 +47,8 @@ TEST(Blank, SpacesAndIdeographicSpacesOnly) {
 
 TEST(FolderListing, OrdinaryPdfsOnlyInOneFixedOrder) {
   TempDir dir;
-  std::vector<std::string> expected = {"A.pdf", "a.pdf", "b.PDF", "my.pdfs.pdf", "Notes.Pdf",
-                                       "书.pdf"};
+  std::vector<std::string> expected = {"A.pdf",       "a.pdf",     "b.PDF",
+                                       "my.pdfs.pdf", "Notes.Pdf", "书.pdf"};
 #ifdef _WIN32
   expected.erase(expected.begin() + 1);  // one folder cannot hold both A.pdf and a.pdf here
 #else

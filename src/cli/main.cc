@@ -1,0 +1,150 @@
+// tarvello-cli's entry point: the words of the command line and the two output streams
+// in UTF-8, whatever the system.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "platform/file.h"
+
+#ifdef _WIN32
+#include <windows.h>
+// shellapi.h needs windows.h before it.
+#include <shellapi.h>
+
+#include <streambuf>
+
+#include "platform/encoding.h"
+#else
+#include <unistd.h>
+#endif
+
+#ifdef _WIN32
+namespace {
+
+// A console shows UTF-16 through WriteConsoleW whatever its code page; a file or a pipe
+// gets the UTF-8 bytes as they are.
+class HandleBuffer final : public std::streambuf {
+ public:
+  explicit HandleBuffer(DWORD which) : handle_(GetStdHandle(which)) {
+    DWORD mode = 0;
+    console_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE &&
+               GetConsoleMode(handle_, &mode) != 0;
+    setp(buffer_, buffer_ + sizeof buffer_);
+  }
+  ~HandleBuffer() override { sync(); }
+
+  bool is_console() const { return console_; }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (sync() != 0) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+
+  int sync() override {
+    pending_.append(pbase(), static_cast<std::size_t>(pptr() - pbase()));
+    setp(buffer_, buffer_ + sizeof buffer_);
+    if (pending_.empty() || handle_ == nullptr || handle_ == INVALID_HANDLE_VALUE) {
+      pending_.clear();
+      return 0;
+    }
+    std::size_t ready = console_ ? whole_characters(pending_) : pending_.size();
+    bool ok = console_ ? write_console(pending_.substr(0, ready)) : write_bytes(pending_);
+    pending_.erase(0, ready);
+    return ok ? 0 : -1;
+  }
+
+ private:
+  // The part of `text` that ends on a character boundary; a character cut by the buffer
+  // waits for its other bytes.
+  static std::size_t whole_characters(const std::string& text) {
+    std::size_t end = text.size();
+    for (std::size_t back = 1; back <= 3 && back <= text.size(); ++back) {
+      auto byte = static_cast<unsigned char>(text[text.size() - back]);
+      if ((byte & 0xC0) == 0x80) continue;  // a continuation byte
+      std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+      if (length > back) end = text.size() - back;
+      break;
+    }
+    return end;
+  }
+
+  bool write_console(const std::string& utf8) {
+    if (utf8.empty()) return true;
+    // Malformed bytes show as U+FFFD rather than hiding the rest of the line.
+    int length =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
+                        length);
+    const wchar_t* data = wide.data();
+    DWORD left = static_cast<DWORD>(wide.size());
+    while (left > 0) {
+      DWORD written = 0;
+      if (!WriteConsoleW(handle_, data, left, &written, nullptr) || written == 0) return false;
+      data += written;
+      left -= written;
+    }
+    return true;
+  }
+
+  bool write_bytes(const std::string& bytes) {
+    const char* data = bytes.data();
+    DWORD left = static_cast<DWORD>(bytes.size());
+    while (left > 0) {
+      DWORD written = 0;
+      if (!WriteFile(handle_, data, left, &written, nullptr) || written == 0) return false;
+      data += written;
+      left -= written;
+    }
+    return true;
+  }
+
+  HANDLE handle_;
+  bool console_ = false;
+  char buffer_[4096];
+  std::string pending_;
+};
+
+std::vector<std::string> command_line_words() {
+  std::vector<std::string> words;
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return words;
+  for (int i = 0; i < count; ++i) words.push_back(platform::wide_to_utf8(wide[i]));
+  LocalFree(wide);
+  return words;
+}
+
+}  // namespace
+
+int main() {
+  HandleBuffer out_buffer(STD_OUTPUT_HANDLE);
+  HandleBuffer err_buffer(STD_ERROR_HANDLE);
+  std::ostream out(&out_buffer);
+  std::ostream err(&err_buffer);
+  // Unbuffered in effect, so a message is never held back behind the progress bar.
+  err << std::unitbuf;
+  int code = cli::run(command_line_words(), {out, err, err_buffer.is_console()},
+                      platform::executable_dir());
+  out.flush();
+  err.flush();
+  return code;
+}
+
+#else
+
+int main(int argc, char** argv) {
+  std::vector<std::string> words(argv, argv + argc);
+  int code = cli::run(words, {std::cout, std::cerr, isatty(STDERR_FILENO) == 1},
+                      platform::executable_dir());
+  std::cout.flush();
+  return code;
+}
+
+#endif

@@ -12,7 +12,9 @@ namespace {
 
 const iconv_t kClosed = reinterpret_cast<iconv_t>(-1);
 
-iconv_t as_iconv(void* p) { return static_cast<iconv_t>(p); }
+iconv_t as_iconv(void* p) {
+  return static_cast<iconv_t>(p);
+}
 
 // Converts one character; false when the table has no counterpart.
 bool convert(void* handle, const char* in, std::size_t in_size, char* out, std::size_t& out_size) {
@@ -31,17 +33,19 @@ bool convert(void* handle, const char* in, std::size_t in_size, char* out, std::
 
 }  // namespace
 
-Cp936Codec::Cp936Codec()
-    : to_936_(iconv_open("CP936", "UTF-8")), from_936_(iconv_open("UTF-8", "CP936")) {}
+// Each direction is opened when first needed; a failed open stays failed, and every
+// character then counts as missing from the code page.
+Cp936Codec::Cp936Codec() = default;
 
 Cp936Codec::~Cp936Codec() {
-  if (as_iconv(to_936_) != kClosed) iconv_close(as_iconv(to_936_));
-  if (as_iconv(from_936_) != kClosed) iconv_close(as_iconv(from_936_));
+  for (void* handle : {to_936_, from_936_})
+    if (handle && as_iconv(handle) != kClosed) iconv_close(as_iconv(handle));
 }
 
 std::optional<std::string> Cp936Codec::encode(char32_t code_point) {
   std::string utf8;
   append_utf8(utf8, code_point);
+  if (!to_936_) to_936_ = iconv_open("CP936", "UTF-8");
   char out[8];
   std::size_t size = sizeof out;
   if (!convert(to_936_, utf8.data(), utf8.size(), out, size)) return std::nullopt;
@@ -49,6 +53,7 @@ std::optional<std::string> Cp936Codec::encode(char32_t code_point) {
 }
 
 std::optional<char32_t> Cp936Codec::decode(unsigned char lead, unsigned char trail) {
+  if (!from_936_) from_936_ = iconv_open("UTF-8", "CP936");
   const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
   char out[8];
   std::size_t size = sizeof out;

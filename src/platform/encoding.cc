@@ -66,9 +66,10 @@ void append_utf8(std::string& out, char32_t cp) {
 
 namespace {
 
-// Where the systems' code page 936 tables disagree, the Windows table wins, so a book
-// made on Linux has the bytes one made on Windows has. `bytes` 0 means "not in the
-// code page". Sorted by character.
+// The cells where code page 936 tables in the wild disagree (older GBK tables give A1A4
+// to U+30FB and A1AA to U+2015, some lack the euro sign), pinned to the Windows table,
+// so a book made on Linux has the bytes of one made on Windows whatever the C library.
+// `bytes` 0 means "not in the code page". Sorted by character.
 struct Fixup {
   char32_t code_point;
   std::uint16_t bytes;
@@ -89,12 +90,72 @@ struct DecodeFixup {
   char32_t code_point;  // 0: the pair stands for nothing
 };
 constexpr std::array kDecodeFixups = {
-    DecodeFixup{0xA1A4, 0x00B7},
-    DecodeFixup{0xA1AA, 0x2014},
-    DecodeFixup{0xA1AB, 0xFF5E},
-    DecodeFixup{0xA1CE, 0x2225},
-    DecodeFixup{0xA844, 0x2015},
+    DecodeFixup{0xA1A4, 0x00B7}, DecodeFixup{0xA1AA, 0x2014}, DecodeFixup{0xA1AB, 0xFF5E},
+    DecodeFixup{0xA1CE, 0x2225}, DecodeFixup{0xA844, 0x2015},
 };
+
+// Code page 936 on Windows gives its user-defined and unassigned double-byte cells the
+// private-use characters U+E000 to U+E864; glibc leaves them out. Three blocks follow a
+// rule, the rest are these runs: `count` cells from `bytes` on go to `count` characters
+// from `code_point` on.
+struct PrivateRun {
+  std::uint16_t bytes;
+  char32_t code_point;
+  std::uint16_t count;
+};
+constexpr std::array kPrivateRuns = {
+    PrivateRun{0xA2AB, 0xE766, 6},  PrivateRun{0xA2E3, 0xE76C, 2},  PrivateRun{0xA2EF, 0xE76E, 2},
+    PrivateRun{0xA2FD, 0xE770, 2},  PrivateRun{0xA4F4, 0xE772, 11}, PrivateRun{0xA5F7, 0xE77D, 8},
+    PrivateRun{0xA6B9, 0xE785, 8},  PrivateRun{0xA6D9, 0xE78D, 7},  PrivateRun{0xA6EC, 0xE794, 2},
+    PrivateRun{0xA6F3, 0xE796, 1},  PrivateRun{0xA6F6, 0xE797, 9},  PrivateRun{0xA7C2, 0xE7A0, 15},
+    PrivateRun{0xA7F2, 0xE7AF, 13}, PrivateRun{0xA896, 0xE7BC, 11}, PrivateRun{0xA8BC, 0xE7C7, 1},
+    PrivateRun{0xA8BF, 0xE7C8, 1},  PrivateRun{0xA8C1, 0xE7C9, 4},  PrivateRun{0xA8EA, 0xE7CD, 21},
+    PrivateRun{0xA958, 0xE7E2, 1},  PrivateRun{0xA95B, 0xE7E3, 1},  PrivateRun{0xA95D, 0xE7E4, 3},
+    PrivateRun{0xA989, 0xE7E7, 13}, PrivateRun{0xA997, 0xE7F4, 13}, PrivateRun{0xA9F0, 0xE801, 15},
+    PrivateRun{0xD7FA, 0xE810, 5},  PrivateRun{0xFE50, 0xE815, 47}, PrivateRun{0xFE80, 0xE844, 33},
+};
+
+// Runs never cross trail 0x7F, so plain arithmetic works inside one.
+std::optional<char32_t> private_from_bytes(unsigned lead, unsigned trail) {
+  if (lead >= 0xAA && lead <= 0xAF && trail >= 0xA1)
+    return 0xE000 + (lead - 0xAA) * 94 + (trail - 0xA1);
+  if (lead >= 0xF8 && lead <= 0xFE && trail >= 0xA1)
+    return 0xE234 + (lead - 0xF8) * 94 + (trail - 0xA1);
+  if (lead >= 0xA1 && lead <= 0xA7 && trail <= 0xA0)
+    return 0xE4C6 + (lead - 0xA1) * 96 + (trail - 0x40) - (trail > 0x7F ? 1 : 0);
+  const unsigned bytes = lead << 8 | trail;
+  for (const auto& run : kPrivateRuns)
+    if (bytes >= run.bytes && bytes < run.bytes + run.count)
+      return run.code_point + (bytes - run.bytes);
+  return std::nullopt;
+}
+
+std::optional<std::uint16_t> private_to_bytes(char32_t cp) {
+  auto pair = [](unsigned lead, unsigned trail) {
+    return static_cast<std::uint16_t>(lead << 8 | trail);
+  };
+  if (cp >= 0xE000 && cp < 0xE234)
+    return pair(0xAA + (cp - 0xE000) / 94, 0xA1 + (cp - 0xE000) % 94);
+  if (cp >= 0xE234 && cp < 0xE4C6)
+    return pair(0xF8 + (cp - 0xE234) / 94, 0xA1 + (cp - 0xE234) % 94);
+  if (cp >= 0xE4C6 && cp < 0xE766) {
+    const unsigned t = (cp - 0xE4C6) % 96;
+    return pair(0xA1 + (cp - 0xE4C6) / 96, 0x40 + t + (t >= 0x3F ? 1 : 0));
+  }
+  for (const auto& run : kPrivateRuns)
+    if (cp >= run.code_point && cp < run.code_point + run.count)
+      return static_cast<std::uint16_t>(run.bytes + (cp - run.code_point));
+  return std::nullopt;
+}
+
+static_assert(std::is_sorted(kEncodeFixups.begin(), kEncodeFixups.end(),
+                             [](const Fixup& a, const Fixup& b) {
+                               return a.code_point < b.code_point;
+                             }));
+static_assert(std::is_sorted(kDecodeFixups.begin(), kDecodeFixups.end(),
+                             [](const DecodeFixup& a, const DecodeFixup& b) {
+                               return a.bytes < b.bytes;
+                             }));
 
 const Fixup* find_encode_fixup(char32_t cp) {
   auto it = std::lower_bound(kEncodeFixups.begin(), kEncodeFixups.end(), cp,
@@ -108,8 +169,12 @@ const DecodeFixup* find_decode_fixup(std::uint16_t bytes) {
   return it != kDecodeFixups.end() && it->bytes == bytes ? &*it : nullptr;
 }
 
-bool is_lead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-bool is_trail(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+bool is_lead(unsigned char c) {
+  return c >= 0x81 && c <= 0xFE;
+}
+bool is_trail(unsigned char c) {
+  return c >= 0x40 && c <= 0xFE && c != 0x7F;
+}
 
 }  // namespace
 
@@ -142,12 +207,14 @@ std::string utf8_to_cp936(std::string_view utf8) {
         if (f->bytes > 0xFF) out += static_cast<char>(f->bytes >> 8);
         out += static_cast<char>(f->bytes & 0xFF);
       }
+    } else if (auto priv = private_to_bytes(c.code_point)) {
+      out += static_cast<char>(*priv >> 8);
+      out += static_cast<char>(*priv & 0xFF);
     } else {
       if (!codec) codec.emplace();
       auto bytes = codec->encode(c.code_point);
       // Anything but a well-formed pair would not read back as this character.
-      bool pair = bytes && bytes->size() == 2 &&
-                  is_lead(static_cast<unsigned char>((*bytes)[0])) &&
+      bool pair = bytes && bytes->size() == 2 && is_lead(static_cast<unsigned char>((*bytes)[0])) &&
                   is_trail(static_cast<unsigned char>((*bytes)[1]));
       out += pair ? *bytes : std::string("?");
     }
@@ -179,6 +246,8 @@ std::optional<std::string> cp936_to_utf8(std::string_view bytes) {
     std::optional<char32_t> cp;
     if (const DecodeFixup* f = find_decode_fixup(static_cast<std::uint16_t>(lead << 8 | trail))) {
       if (f->code_point != 0) cp = f->code_point;
+    } else if (auto priv = private_from_bytes(lead, trail)) {
+      cp = priv;
     } else {
       if (!codec) codec.emplace();
       cp = codec->decode(lead, trail);

@@ -11,8 +11,8 @@ namespace platform {
 
 // What the system said when an operation failed.
 struct Error {
-  int code = 0;          // errno on POSIX, GetLastError() on Windows
-  std::string message;   // the system's own text, UTF-8
+  int code = 0;         // errno on POSIX, GetLastError() on Windows
+  std::string message;  // the system's own text, UTF-8
 };
 
 // The folder separator of this platform: '\\' on Windows, '/' elsewhere.
@@ -71,7 +71,10 @@ class File {
   static std::optional<File> create_new(const std::string& path, Error& err);
 
   bool is_open() const;
+  // Closes the file; the second form reports what the system said (a delayed write
+  // error shows up here on some filesystems). The file counts as closed either way.
   void close();
+  bool close(Error& err);
 
   std::optional<std::uint64_t> size(Error& err) const;
 

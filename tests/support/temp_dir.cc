@@ -31,25 +31,33 @@ std::string from_u8(const fs::path& p) {
 
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
-  auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  fs::path dir = fs::temp_directory_path() /
-                 ("tarvello-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-  fs::create_directories(dir);
+  // create_directory() says whether the folder is new, so two test programs running at
+  // once never share one.
+  fs::path dir;
+  do {
+    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    dir = fs::temp_directory_path() /
+          ("tarvello-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+  } while (!fs::create_directory(dir));
   path_ = from_u8(dir);
 }
 
 TempDir::~TempDir() {
   std::error_code ec;
-  // Links and read-only files must not stop the clean-up.
+  // Read-only files and folders must not stop the clean-up. Links are left alone: making
+  // them writable would change whatever they point to, maybe outside this folder.
   for (auto it = fs::recursive_directory_iterator(u8(path_), ec);
-       it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add,
-                    ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (!it->is_symlink(ec))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    ec.clear();
   }
   fs::remove_all(u8(path_), ec);
 }
 
-std::string TempDir::file(const std::string& name) const { return platform::join(path_, name); }
+std::string TempDir::file(const std::string& name) const {
+  return platform::join(path_, name);
+}
 
 void write_file(const std::string& path, const std::string& bytes) {
   std::ofstream out(u8(path), std::ios::binary | std::ios::trunc);
@@ -80,7 +88,8 @@ std::string read_file(const std::string& path) {
 
 std::string listing(const std::string& dir) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(u8(dir))) names.push_back(from_u8(e.path().filename()));
+  for (const auto& e : fs::directory_iterator(u8(dir)))
+    names.push_back(from_u8(e.path().filename()));
   std::sort(names.begin(), names.end());
   std::string out;
   for (const auto& n : names) out += (out.empty() ? "" : " ") + n;

@@ -4,8 +4,18 @@
 set -e
 prefix="$1"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+server=/usr/lib/wine/wineserver64
+[ -x "$server" ] || server=wineserver
 if [ ! -f "$prefix/system.reg" ]; then
   mkdir -p "$prefix"
-  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+  /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1
+  # The registry is written when the server ends: wait for that, so a half-made prefix
+  # is never taken for a finished one.
+  "$server" -w </dev/null >/dev/null 2>&1
 fi
-wineserver -p 120
+# "-p120", in one word: a bare "-p" keeps the server forever. Neither the server nor
+# Wine's own background programs (services, devices) may hold ctest's output open, or
+# ctest waits until they end: start them here, writing nowhere, before any test does.
+# It refuses to start a second time while one still runs from an earlier run: fine.
+"$server" -p120 </dev/null >/dev/null 2>&1 || true
+/usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1

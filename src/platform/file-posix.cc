@@ -1,0 +1,344 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "platform/file.h"
+
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
+
+namespace platform {
+namespace {
+
+constexpr std::size_t kCopyPiece = 1 << 20;
+
+bool fail(Error& err, int code) {
+  err.code = code;
+  err.message = std::strerror(code);
+  return false;
+}
+
+bool fail_errno(Error& err) {
+  return fail(err, errno);
+}
+
+// Offsets travel as off_t, which is signed.
+bool fits_off_t(std::uint64_t v) {
+  return v <= static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+}
+
+bool write_all_at(int fd, const char* p, std::size_t n, std::uint64_t offset, Error& err) {
+  while (n > 0) {
+    ssize_t w = pwrite(fd, p, n, static_cast<off_t>(offset));
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return fail_errno(err);
+    }
+    if (w == 0) return fail(err, ENOSPC);
+    p += w;
+    n -= static_cast<std::size_t>(w);
+    offset += static_cast<std::uint64_t>(w);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string executable_dir() {
+  std::vector<char> buf(PATH_MAX);
+  while (true) {
+    ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+    if (n < 0) return ".";
+    if (static_cast<std::size_t>(n) < buf.size()) {
+      std::string path(buf.data(), static_cast<std::size_t>(n));
+      auto cut = path.find_last_of('/');
+      if (cut == std::string::npos) return ".";
+      return cut == 0 ? "/" : path.substr(0, cut);
+    }
+    buf.resize(buf.size() * 2);
+  }
+}
+
+bool is_ordinary_file(const std::string& path) {
+  const std::string name = base_name(path);
+  if (name.empty() || name[0] == '.') return false;
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool path_exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+std::optional<std::uint64_t> file_size(const std::string& path, Error& err) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    fail_errno(err);
+    return std::nullopt;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    fail(err, EISDIR);
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool delete_file(const std::string& path, Error& err) {
+  // unlink() takes the name literally and refuses folders (EISDIR).
+  if (unlink(path.c_str()) != 0) return fail_errno(err);
+  return true;
+}
+
+bool rename_no_replace(const std::string& from, const std::string& to, Error& err) {
+  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+    return true;
+  if (errno != EINVAL && errno != ENOSYS) return fail_errno(err);
+  // Filesystems without RENAME_NOREPLACE: link() refuses an existing name just the same.
+  if (link(from.c_str(), to.c_str()) != 0) return fail_errno(err);
+  if (unlink(from.c_str()) != 0) {
+    Error cause;
+    fail_errno(cause);
+    unlink(to.c_str());  // both names lead to the same file: drop the new one again
+    err = cause;
+    return false;
+  }
+  return true;
+}
+
+bool make_executable(const std::string& path, Error& err) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return fail_errno(err);
+  const mode_t mode = st.st_mode & 07777;
+  const mode_t wanted = mode | ((mode & 0444) >> 2);
+  if (wanted != mode && chmod(path.c_str(), wanted) != 0) return fail_errno(err);
+  return true;
+}
+
+std::optional<std::vector<std::string>> list_ordinary_files(const std::string& dir, Error& err) {
+  DIR* d = opendir(dir.c_str());
+  if (!d) {
+    fail_errno(err);
+    return std::nullopt;
+  }
+  std::vector<std::string> names;
+  while (true) {
+    errno = 0;
+    const dirent* e = readdir(d);
+    if (!e) break;
+    std::string name = e->d_name;
+    if (name[0] == '.') continue;  // ".", ".." and hidden files
+    if (is_ordinary_file(join(dir, name))) names.push_back(std::move(name));
+  }
+  const int read_error = errno;
+  closedir(d);
+  if (read_error != 0) {
+    fail(err, read_error);
+    return std::nullopt;
+  }
+  return names;
+}
+
+File::~File() {
+  close();
+}
+
+File::File(File&& other) noexcept : fd_(other.fd_) {
+  other.fd_ = -1;
+}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+std::optional<File> File::open_read(const std::string& path, Error& err) {
+  File f;
+  do {
+    f.fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (f.fd_ < 0 && errno == EINTR);
+  if (f.fd_ < 0) {
+    fail_errno(err);
+    return std::nullopt;
+  }
+  struct stat st;
+  if (fstat(f.fd_, &st) != 0) {
+    fail_errno(err);
+    return std::nullopt;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    fail(err, EISDIR);
+    return std::nullopt;
+  }
+  return f;
+}
+
+std::optional<File> File::create_new(const std::string& path, Error& err) {
+  File f;
+  // O_EXCL fails on any existing name, a dangling link included; O_NOFOLLOW says so
+  // twice, for the sake of anyone reading this.
+  do {
+    f.fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  } while (f.fd_ < 0 && errno == EINTR);
+  if (f.fd_ < 0) {
+    fail_errno(err);
+    return std::nullopt;
+  }
+  return f;
+}
+
+bool File::is_open() const {
+  return fd_ >= 0;
+}
+
+void File::close() {
+  Error ignored;
+  close(ignored);
+}
+
+bool File::close(Error& err) {
+  if (fd_ < 0) return true;
+  const int fd = fd_;
+  fd_ = -1;
+  // Linux releases the descriptor even when close() reports EINTR: never retry.
+  if (::close(fd) != 0 && errno != EINTR) return fail_errno(err);
+  return true;
+}
+
+std::optional<std::uint64_t> File::size(Error& err) const {
+  struct stat st;
+  if (fstat(fd_, &st) != 0) {
+    fail_errno(err);
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::optional<std::size_t> File::read(void* data, std::size_t n, Error& err) {
+  while (true) {
+    ssize_t r = ::read(fd_, data, n);
+    if (r >= 0) return static_cast<std::size_t>(r);
+    if (errno != EINTR) {
+      fail_errno(err);
+      return std::nullopt;
+    }
+  }
+}
+
+bool File::read_exact_at(std::uint64_t offset, void* data, std::size_t n, Error& err) {
+  auto* p = static_cast<char*>(data);
+  while (n > 0) {
+    if (!fits_off_t(offset)) return fail(err, EINVAL);
+    ssize_t r = pread(fd_, p, n, static_cast<off_t>(offset));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return fail_errno(err);
+    }
+    if (r == 0) return fail(err, ENODATA);  // the file ends early
+    p += r;
+    n -= static_cast<std::size_t>(r);
+    offset += static_cast<std::uint64_t>(r);
+  }
+  return true;
+}
+
+bool File::write(const void* data, std::size_t n, Error& err) {
+  const auto* p = static_cast<const char*>(data);
+  while (n > 0) {
+    ssize_t w = ::write(fd_, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return fail_errno(err);
+    }
+    if (w == 0) return fail(err, ENOSPC);
+    p += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
+bool File::write_at_position(std::uint64_t position, const void* data, std::size_t n, Error& err) {
+  if (position == 0) return fail(err, EINVAL);  // positions count from 1
+  return seek(position - 1, err) && write(data, n, err);
+}
+
+bool File::seek(std::uint64_t offset, Error& err) {
+  if (!fits_off_t(offset)) return fail(err, EINVAL);
+  if (lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return fail_errno(err);
+  return true;
+}
+
+bool File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
+                     const std::function<void(std::uint64_t)>& progress) {
+  const off_t here = lseek(fd_, 0, SEEK_CUR);
+  if (here < 0) return fail_errno(err);
+  if (!fits_off_t(source_offset) || !fits_off_t(length) ||
+      length > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) - source_offset ||
+      length > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max() - here))
+    return fail(err, EINVAL);
+
+  std::uint64_t in = source_offset;
+  std::uint64_t out = static_cast<std::uint64_t>(here);
+  std::uint64_t left = length;
+
+  // The kernel's copy first: no bytes through user space, and reflinks where the
+  // filesystem has them. It works with explicit offsets and leaves both file positions
+  // alone, so ours is set at the end.
+  bool kernel_copy = true;
+  while (left > 0 && kernel_copy) {
+    off_t in_off = static_cast<off_t>(in);
+    off_t out_off = static_cast<off_t>(out);
+    ssize_t r =
+        copy_file_range(source.fd_, &in_off, fd_, &out_off,
+                        static_cast<std::size_t>(std::min<std::uint64_t>(left, kCopyPiece)), 0);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
+        kernel_copy = false;
+        break;
+      }
+      return fail_errno(err);
+    }
+    if (r == 0) return fail(err, ENODATA);  // the source ends early
+    in += static_cast<std::uint64_t>(r);
+    out += static_cast<std::uint64_t>(r);
+    left -= static_cast<std::uint64_t>(r);
+    if (progress) progress(static_cast<std::uint64_t>(r));
+  }
+
+  if (left > 0) {
+    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(left, kCopyPiece)));
+    while (left > 0) {
+      const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+      ssize_t r = pread(source.fd_, buffer.data(), want, static_cast<off_t>(in));
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        return fail_errno(err);
+      }
+      if (r == 0) return fail(err, ENODATA);
+      if (!write_all_at(fd_, buffer.data(), static_cast<std::size_t>(r), out, err)) return false;
+      in += static_cast<std::uint64_t>(r);
+      out += static_cast<std::uint64_t>(r);
+      left -= static_cast<std::uint64_t>(r);
+      if (progress) progress(static_cast<std::uint64_t>(r));
+    }
+  }
+  return seek(out, err);
+}
+
+}  // namespace platform

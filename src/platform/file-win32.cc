@@ -1,0 +1,378 @@
+// File operations on the W calls: every path goes from UTF-8 to UTF-16, so no name
+// passes through the ANSI code page and turns into another.
+#include <windows.h>
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "platform/encoding.h"
+#include "platform/file.h"
+
+namespace platform {
+namespace {
+
+constexpr DWORD kCopyPiece = 1 << 20;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+HANDLE as_handle(void* h) {
+  return static_cast<HANDLE>(h);
+}
+
+std::string system_message(DWORD code) {
+  wchar_t* text = nullptr;
+  DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = n > 0 && text ? std::wstring(text, n) : std::wstring();
+  if (text) LocalFree(text);
+  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
+                              message.back() == L' ' || message.back() == L'.'))
+    message.pop_back();
+  if (message.empty()) return "Windows error " + std::to_string(code);
+  return wide_to_utf8(message);
+}
+
+bool fail(Error& err, DWORD code) {
+  err.code = static_cast<int>(code);
+  err.message = system_message(code);
+  return false;
+}
+
+bool fail_last(Error& err) {
+  return fail(err, GetLastError());
+}
+
+// Malformed UTF-8 never reaches the system: it would name some other file.
+std::optional<std::wstring> wide_path(const std::string& path, Error& err) {
+  auto wide = utf8_to_wide(path);
+  if (!wide || wide->find(L'\0') != std::wstring::npos) {
+    fail(err, ERROR_INVALID_NAME);
+    return std::nullopt;
+  }
+  return wide;
+}
+
+// Offsets travel as LARGE_INTEGER, which is signed.
+bool fits_signed(std::uint64_t v) {
+  return v <= static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max());
+}
+
+// Follows a link to what it leads to; the attributes of the target, or nothing.
+std::optional<DWORD> target_attributes(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info;
+  BOOL ok = GetFileInformationByHandle(h, &info);
+  CloseHandle(h);
+  if (!ok) return std::nullopt;
+  return info.dwFileAttributes;
+}
+
+bool ordinary_attributes(DWORD a) {
+  return !(a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                FILE_ATTRIBUTE_DEVICE));
+}
+
+// Device names such as CON or NUL open "successfully" anywhere; only disk files count.
+bool check_disk_file(HANDLE h, Error& err) {
+  if (GetFileType(h) == FILE_TYPE_DISK) return true;
+  return fail(err, ERROR_INVALID_NAME);
+}
+
+std::optional<std::uint64_t> current_position(HANDLE h, Error& err) {
+  LARGE_INTEGER zero{}, now{};
+  if (!SetFilePointerEx(h, zero, &now, FILE_CURRENT)) {
+    fail_last(err);
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(now.QuadPart);
+}
+
+bool set_position(HANDLE h, std::uint64_t offset, Error& err) {
+  if (!fits_signed(offset)) return fail(err, ERROR_NEGATIVE_SEEK);
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(h, to, nullptr, FILE_BEGIN)) return fail_last(err);
+  return true;
+}
+
+// ReadFile at an explicit offset; moves the file pointer, which callers put back.
+bool read_at(HANDLE h, std::uint64_t offset, void* data, DWORD n, DWORD& got, Error& err) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  got = 0;
+  if (!ReadFile(h, data, n, &got, &at)) {
+    if (GetLastError() == ERROR_HANDLE_EOF) {
+      got = 0;
+      return true;
+    }
+    return fail_last(err);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string executable_dir() {
+  std::vector<wchar_t> buf(MAX_PATH);
+  DWORD n = 0;
+  while (true) {
+    n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n == 0) return ".";
+    if (n < buf.size()) break;
+    buf.resize(buf.size() * 2);
+  }
+  std::wstring path(buf.data(), n);
+  auto cut = path.find_last_of(L"\\/");
+  if (cut == std::wstring::npos) return ".";
+  path.resize(cut);
+  // A drive root keeps its separator: "C:" alone would mean C's current folder.
+  if (path.size() == 2 && path[1] == L':') path += L'\\';
+  return wide_to_utf8(path);
+}
+
+bool is_ordinary_file(const std::string& path) {
+  auto wide = utf8_to_wide(path);
+  if (!wide) return false;
+  // GetFileAttributesW takes no wildcards: "*.pdf" is refused, never matched.
+  DWORD a = GetFileAttributesW(wide->c_str());
+  if (a == INVALID_FILE_ATTRIBUTES || !ordinary_attributes(a)) return false;
+  if (a & FILE_ATTRIBUTE_REPARSE_POINT) {
+    auto target = target_attributes(*wide);
+    return target && ordinary_attributes(*target);
+  }
+  return true;
+}
+
+bool path_exists(const std::string& path) {
+  auto wide = utf8_to_wide(path);
+  return wide && GetFileAttributesW(wide->c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::optional<std::uint64_t> file_size(const std::string& path, Error& err) {
+  auto f = File::open_read(path, err);
+  if (!f) return std::nullopt;
+  return f->size(err);
+}
+
+bool delete_file(const std::string& path, Error& err) {
+  auto wide = wide_path(path, err);
+  if (!wide) return false;
+  // DeleteFileW takes one literal name and refuses folders.
+  if (!DeleteFileW(wide->c_str())) return fail_last(err);
+  return true;
+}
+
+bool rename_no_replace(const std::string& from, const std::string& to, Error& err) {
+  auto wide_from = wide_path(from, err);
+  auto wide_to = wide_path(to, err);
+  if (!wide_from || !wide_to) return false;
+  // Without MOVEFILE_REPLACE_EXISTING an existing target is refused.
+  if (!MoveFileExW(wide_from->c_str(), wide_to->c_str(), 0)) return fail_last(err);
+  return true;
+}
+
+bool make_executable(const std::string&, Error&) {
+  return true;
+}
+
+std::optional<std::vector<std::string>> list_ordinary_files(const std::string& dir, Error& err) {
+  auto wide = wide_path(dir, err);
+  if (!wide) return std::nullopt;
+  std::wstring pattern = *wide;
+  if (pattern.empty() || (pattern.back() != L'\\' && pattern.back() != L'/')) pattern += L'\\';
+  pattern += L'*';
+
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW(pattern.c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) {
+    // An empty drive root has not even "." and "..".
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return names;
+    fail_last(err);
+    return std::nullopt;
+  }
+  do {
+    const DWORD a = found.dwFileAttributes;
+    if (!ordinary_attributes(a)) continue;
+    std::string name = wide_to_utf8(found.cFileName);
+    if (a & FILE_ATTRIBUTE_REPARSE_POINT && !is_ordinary_file(join(dir, name))) continue;
+    names.push_back(std::move(name));
+  } while (FindNextFileW(h, &found));
+  const DWORD why = GetLastError();
+  FindClose(h);
+  if (why != ERROR_NO_MORE_FILES) {
+    fail(err, why);
+    return std::nullopt;
+  }
+  return names;
+}
+
+File::~File() {
+  close();
+}
+
+File::File(File&& other) noexcept : handle_(other.handle_) {
+  other.handle_ = nullptr;
+}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = other.handle_;
+    other.handle_ = nullptr;
+  }
+  return *this;
+}
+
+std::optional<File> File::open_read(const std::string& path, Error& err) {
+  auto wide = wide_path(path, err);
+  if (!wide) return std::nullopt;
+  // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open at all.
+  HANDLE h = CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    fail_last(err);
+    return std::nullopt;
+  }
+  File f;
+  f.handle_ = h;
+  if (!check_disk_file(h, err)) return std::nullopt;
+  return f;
+}
+
+std::optional<File> File::create_new(const std::string& path, Error& err) {
+  auto wide = wide_path(path, err);
+  if (!wide) return std::nullopt;
+  // CREATE_NEW refuses any existing name, a link included.
+  HANDLE h = CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    fail_last(err);
+    return std::nullopt;
+  }
+  File f;
+  f.handle_ = h;
+  if (!check_disk_file(h, err)) return std::nullopt;
+  return f;
+}
+
+bool File::is_open() const {
+  return handle_ != nullptr;
+}
+
+void File::close() {
+  Error ignored;
+  close(ignored);
+}
+
+bool File::close(Error& err) {
+  if (!handle_) return true;
+  HANDLE h = as_handle(handle_);
+  handle_ = nullptr;
+  if (!CloseHandle(h)) return fail_last(err);
+  return true;
+}
+
+std::optional<std::uint64_t> File::size(Error& err) const {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(as_handle(handle_), &size)) {
+    fail_last(err);
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+std::optional<std::size_t> File::read(void* data, std::size_t n, Error& err) {
+  DWORD got = 0;
+  const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
+  if (!ReadFile(as_handle(handle_), data, want, &got, nullptr)) {
+    fail_last(err);
+    return std::nullopt;
+  }
+  return got;
+}
+
+bool File::read_exact_at(std::uint64_t offset, void* data, std::size_t n, Error& err) {
+  HANDLE h = as_handle(handle_);
+  auto here = current_position(h, err);
+  if (!here) return false;
+  auto* p = static_cast<char*>(data);
+  bool ok = true;
+  while (ok && n > 0) {
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
+    if (!read_at(h, offset, p, want, got, err)) {
+      ok = false;
+    } else if (got == 0) {
+      ok = fail(err, ERROR_HANDLE_EOF);  // the file ends early
+    } else {
+      p += got;
+      n -= got;
+      offset += got;
+    }
+  }
+  Error ignored;
+  set_position(h, *here, ignored);  // reading at an offset leaves the position alone
+  return ok;
+}
+
+bool File::write(const void* data, std::size_t n, Error& err) {
+  const auto* p = static_cast<const char*>(data);
+  while (n > 0) {
+    DWORD done = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
+    if (!WriteFile(as_handle(handle_), p, want, &done, nullptr)) return fail_last(err);
+    if (done == 0) return fail(err, ERROR_WRITE_FAULT);
+    p += done;
+    n -= done;
+  }
+  return true;
+}
+
+bool File::write_at_position(std::uint64_t position, const void* data, std::size_t n, Error& err) {
+  if (position == 0) return fail(err, ERROR_INVALID_PARAMETER);  // positions count from 1
+  return seek(position - 1, err) && write(data, n, err);
+}
+
+bool File::seek(std::uint64_t offset, Error& err) {
+  return set_position(as_handle(handle_), offset, err);
+}
+
+bool File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
+                     const std::function<void(std::uint64_t)>& progress) {
+  if (!fits_signed(source_offset) || !fits_signed(length) ||
+      length > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max()) - source_offset)
+    return fail(err, ERROR_INVALID_PARAMETER);
+  HANDLE in = as_handle(source.handle_);
+  auto source_here = current_position(in, err);
+  if (!source_here) return false;
+
+  std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyPiece)));
+  std::uint64_t at = source_offset;
+  std::uint64_t left = length;
+  bool ok = true;
+  while (ok && left > 0) {
+    DWORD got = 0;
+    const auto want = static_cast<DWORD>(std::min<std::uint64_t>(left, buffer.size()));
+    if (!read_at(in, at, buffer.data(), want, got, err)) {
+      ok = false;
+    } else if (got == 0) {
+      ok = fail(err, ERROR_HANDLE_EOF);  // the source ends early
+    } else if (!write(buffer.data(), got, err)) {
+      ok = false;
+    } else {
+      at += got;
+      left -= got;
+      if (progress) progress(got);
+    }
+  }
+  Error ignored;
+  set_position(in, *source_here, ignored);
+  return ok;
+}
+
+}  // namespace platform

@@ -261,18 +261,10 @@ bool File::read_exact_at(std::uint64_t offset, void* data, std::size_t n, Error&
 }
 
 bool File::write(const void* data, std::size_t n, Error& err) {
-  const auto* p = static_cast<const char*>(data);
-  while (n > 0) {
-    ssize_t w = ::write(fd_, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return fail_errno(err);
-    }
-    if (w == 0) return fail(err, ENOSPC);
-    p += w;
-    n -= static_cast<std::size_t>(w);
-  }
-  return true;
+  const off_t here = lseek(fd_, 0, SEEK_CUR);
+  if (here < 0) return fail_errno(err);
+  const auto offset = static_cast<std::uint64_t>(here);
+  return write_all_at(fd_, static_cast<const char*>(data), n, offset, err) && seek(offset + n, err);
 }
 
 bool File::write_at_position(std::uint64_t position, const void* data, std::size_t n, Error& err) {
@@ -306,9 +298,9 @@ bool File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t le
   while (left > 0 && kernel_copy) {
     off_t in_off = static_cast<off_t>(in);
     off_t out_off = static_cast<off_t>(out);
-    ssize_t r =
-        copy_file_range(source.fd_, &in_off, fd_, &out_off,
-                        static_cast<std::size_t>(std::min<std::uint64_t>(left, kKernelCopyPiece)), 0);
+    ssize_t r = copy_file_range(
+        source.fd_, &in_off, fd_, &out_off,
+        static_cast<std::size_t>(std::min<std::uint64_t>(left, kKernelCopyPiece)), 0);
     if (r < 0) {
       if (errno == EINTR) continue;
       if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {

@@ -75,10 +75,21 @@ bool ordinary_attributes(DWORD a) {
                 FILE_ATTRIBUTE_DEVICE));
 }
 
-// Device names such as CON or NUL open "successfully" anywhere; only disk files count.
-bool check_disk_file(HANDLE h, Error& err) {
-  if (GetFileType(h) == FILE_TYPE_DISK) return true;
-  return fail(err, ERROR_INVALID_NAME);
+// Opens a disk file; device names such as CON or NUL open "successfully" anywhere, so
+// only what the system calls a disk file is kept.
+bool open_disk_file(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                    void*& handle, Error& err) {
+  auto wide = wide_path(path, err);
+  if (!wide) return false;
+  HANDLE h = CreateFileW(wide->c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return fail_last(err);
+  if (GetFileType(h) != FILE_TYPE_DISK) {
+    CloseHandle(h);
+    return fail(err, ERROR_INVALID_NAME);
+  }
+  handle = h;
+  return true;
 }
 
 std::optional<std::uint64_t> current_position(HANDLE h, Error& err) {
@@ -229,34 +240,22 @@ File& File::operator=(File&& other) noexcept {
 }
 
 std::optional<File> File::open_read(const std::string& path, Error& err) {
-  auto wide = wide_path(path, err);
-  if (!wide) return std::nullopt;
+  File f;
   // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open at all.
-  HANDLE h = CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    fail_last(err);
+  if (!open_disk_file(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                      f.handle_, err)) {
     return std::nullopt;
   }
-  File f;
-  f.handle_ = h;
-  if (!check_disk_file(h, err)) return std::nullopt;
   return f;
 }
 
 std::optional<File> File::create_new(const std::string& path, Error& err) {
-  auto wide = wide_path(path, err);
-  if (!wide) return std::nullopt;
+  File f;
   // CREATE_NEW refuses any existing name, a link included.
-  HANDLE h = CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    fail_last(err);
+  if (!open_disk_file(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW, f.handle_,
+                      err)) {
     return std::nullopt;
   }
-  File f;
-  f.handle_ = h;
-  if (!check_disk_file(h, err)) return std::nullopt;
   return f;
 }
 

@@ -1,4 +1,5 @@
 #include "platform/encoding.h"
+#include "platform/encoding_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -17,26 +18,6 @@ std::string hex(const std::string& bytes) {
   for (unsigned char c : bytes) {
     out += digits[c >> 4];
     out += digits[c & 15];
-  }
-  return out;
-}
-
-std::string utf8_of(char32_t cp) {
-  std::string out;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
   }
   return out;
 }
@@ -170,7 +151,7 @@ TEST(Cp936, EveryDoubleByteCellReadsBackToItself) {
 TEST(Cp936, WholeTableMatchesWindows) {
   std::string text;
   for (char32_t cp = 0x80; cp <= 0xFFFF; ++cp)
-    if (cp < 0xD800 || cp > 0xDFFF) text += utf8_of(cp);
+    if (cp < 0xD800 || cp > 0xDFFF) platform::detail::append_utf8(text, cp);
   const std::string bytes = utf8_to_cp936(text);
   std::size_t held = 0;
   for (std::size_t i = 0; i < bytes.size(); ++i) {

@@ -420,13 +420,9 @@ TEST(Copy, LargeFileIsByteExact) {
   ASSERT_TRUE(in && out) << err.message;
   ASSERT_TRUE(out->write("HEAD", 4, err));
   std::uint64_t reported = 0;
-  int pieces = 0;
-  ASSERT_TRUE(out->copy_from(*in, 0, size, err, [&](std::uint64_t n) {
-    reported += n;
-    ++pieces;
-  })) << err.message;
+  ASSERT_TRUE(out->copy_from(*in, 0, size, err, [&](std::uint64_t n) { reported += n; }))
+      << err.message;
   EXPECT_EQ(reported, size);
-  EXPECT_GE(pieces, 6);
   // A part from the middle, then more after it: the current position followed the copy.
   ASSERT_TRUE(out->copy_from(*in, 1000, 3000, err)) << err.message;
   ASSERT_TRUE(out->write("TAIL", 4, err));

@@ -23,6 +23,18 @@ std::filesystem::path u8(const std::string& path) {
   return std::filesystem::u8path(path);
 }
 
+// How many files this process holds open; -1 where the system cannot say.
+long open_descriptors() {
+#ifdef __linux__
+  std::error_code ec;
+  auto it = std::filesystem::directory_iterator("/proc/self/fd", ec);
+  if (ec) return -1;
+  return static_cast<long>(std::distance(it, std::filesystem::directory_iterator()));
+#else
+  return -1;
+#endif
+}
+
 void append_to(const std::string& path, const std::string& bytes) {
   std::ofstream(u8(path), std::ios::binary | std::ios::app) << bytes;
 }
@@ -44,10 +56,13 @@ class Build : public ::testing::Test {
     return {name, std::move(entries), out.path(), in.file("books.ini"), {}};
   }
 
-  // The build fails where it should and the output folder is exactly as it was.
+  // The build fails where it should, the output folder is exactly as it was, and every
+  // file the build opened is closed again.
   void expect_clean_failure(const BuildRequest& req, Step step, Cause cause) {
     const std::string before = listing(out.path());
+    const long descriptors = open_descriptors();
     BuildResult r = write_ebook(req);
+    EXPECT_EQ(open_descriptors(), descriptors);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.failure.step, step) << describe(r.failure);
     EXPECT_EQ(r.failure.cause, cause) << describe(r.failure);

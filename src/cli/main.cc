@@ -16,7 +16,11 @@
 
 #include "platform/encoding.h"
 #else
+#include <langinfo.h>
 #include <unistd.h>
+
+#include <clocale>
+#include <string_view>
 #endif
 
 #ifdef _WIN32
@@ -140,6 +144,15 @@ int main() {
 #else
 
 int main(int argc, char** argv) {
+  // The system's own error texts in the user's language where it has them. They must
+  // come as UTF-8 like everything else we print, so a locale of another character set
+  // keeps them in English. Nothing else of the locale is used: code page 936 is always
+  // converted explicitly.
+  if (std::setlocale(LC_CTYPE, "") && std::string_view(nl_langinfo(CODESET)) == "UTF-8") {
+    std::setlocale(LC_MESSAGES, "");
+  } else {
+    std::setlocale(LC_CTYPE, "C");
+  }
   std::vector<std::string> words(argv, argv + argc);
   int code = cli::run(words, {std::cout, std::cerr, isatty(STDERR_FILENO) == 1},
                       platform::executable_dir());

@@ -15,4 +15,21 @@ inline constexpr std::string_view kCaption = "PDF电子书制作软件(Tarvello)
 inline constexpr std::string_view kOpenDialogTitle = "打开PDF文件";
 inline constexpr std::string_view kPdfFilterLabel = "PDF文件(*.pdf)";
 
+// Captions of the window's controls.
+inline constexpr std::string_view kBuildButton = "生成PDF电子书";
+inline constexpr std::string_view kMoveDownButton = "下移";
+inline constexpr std::string_view kHelpButton = "在线帮助";
+inline constexpr std::string_view kAddFolderButton = "添加文件夹";
+inline constexpr std::string_view kAddFileButton = "添加文件";
+inline constexpr std::string_view kDeleteButton = "删除文件";
+inline constexpr std::string_view kMoveUpButton = "上移";
+inline constexpr std::string_view kClearButton = "清空";
+inline constexpr std::string_view kBookNameLabel = "书名：";
+inline constexpr std::string_view kProductTitle = "PDF电子书制作软件(Tarvello)";
+inline constexpr std::string_view kAuthorLabel = "作者：Tarvello 团队";
+inline constexpr std::string_view kContactLabel = "联系邮箱：mail@tarvello.test";
+inline constexpr std::string_view kHomePageLabel = "主页：";
+// Display text only: a click opens the stored home-page address.
+inline constexpr std::string_view kHomePageText = "http://tarvello.test/";
+
 }  // namespace app::text

@@ -1,0 +1,343 @@
+#include "app/win32/main_window.h"
+
+#include <cmath>
+
+#include "app/messages.h"
+#include "app/win32/banner.h"
+#include "app/win32/resource.h"
+#include "platform/encoding.h"
+#include "platform/file.h"
+
+namespace win32 {
+namespace {
+
+using app::layout::Control;
+using app::layout::Kind;
+using app::layout::Role;
+
+std::wstring wide(std::string_view utf8) {
+  return platform::utf8_to_wide(utf8).value_or(std::wstring());
+}
+
+COLORREF colour_ref(app::layout::Rgb rgb) {
+  return RGB(rgb.r, rgb.g, rgb.b);
+}
+
+const Control* control_by_id(int id) {
+  for (const Control& c : app::layout::controls()) {
+    if (c.id == id) return &c;
+  }
+  return nullptr;
+}
+
+// Index of a face of the layout in the window's font cache.
+std::size_t font_slot(const app::layout::Font& font) {
+  if (&font == &app::layout::kBuildButtonFont) return 1;
+  if (&font == &app::layout::kTahoma) return 2;
+  if (&font == &app::layout::kTahomaBold) return 3;
+  return 0;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(HINSTANCE instance)
+    : instance_(instance), desktop_(instance), app_dir_(platform::executable_dir()) {}
+
+MainWindow::~MainWindow() {
+  for (HFONT font : fonts_) {
+    if (font) DeleteObject(font);
+  }
+  if (banner_) DeleteObject(banner_);
+}
+
+bool MainWindow::register_classes() {
+  const int big = GetSystemMetrics(SM_CXICON);
+  const int small = GetSystemMetrics(SM_CXSMICON);
+  WNDCLASSEXW form{};
+  form.cbSize = sizeof form;
+  form.lpfnWndProc = &MainWindow::form_proc;
+  form.hInstance = instance_;
+  form.hIcon = static_cast<HICON>(
+      LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TARVELLO), IMAGE_ICON, big, big, 0));
+  form.hIconSm = static_cast<HICON>(
+      LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TARVELLO), IMAGE_ICON, small, small, 0));
+  form.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  form.lpszClassName = kFormClass;
+  if (!RegisterClassExW(&form)) return false;
+
+  WNDCLASSEXW picture{};
+  picture.cbSize = sizeof picture;
+  picture.lpfnWndProc = &MainWindow::picture_proc;
+  picture.hInstance = instance_;
+  picture.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  picture.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  picture.lpszClassName = kPictureClass;
+  return RegisterClassExW(&picture) != 0;
+}
+
+bool MainWindow::create() {
+  if (!register_classes()) return false;
+  if (HDC screen = GetDC(nullptr)) {
+    dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+  }
+  // A fixed frame with minimise and close boxes: the layout never grows.
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  RECT frame{0, 0, px(app::layout::kClientWidth), px(app::layout::kClientHeight)};
+  AdjustWindowRectEx(&frame, style, FALSE, 0);
+  form_ = CreateWindowExW(0, kFormClass, wide(app::text::kCaption).c_str(), style, CW_USEDEFAULT,
+                          CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
+                          nullptr, nullptr, instance_, this);
+  if (!form_) return false;
+  desktop_.set_owner(form_);
+  hand_ = static_cast<HCURSOR>(
+      LoadImageW(instance_, MAKEINTRESOURCEW(IDC_HAND_POINTER), IMAGE_CURSOR, 0, 0, 0));
+  if (!hand_) hand_ = LoadCursorW(nullptr, IDC_HAND);
+  banner_ = load_banner(instance_);
+  create_controls();
+  return true;
+}
+
+HFONT MainWindow::font_for(const app::layout::Font& font) {
+  HFONT& slot = fonts_[font_slot(font)];
+  if (!slot) {
+    slot = CreateFontW(-MulDiv(font.points, dpi_, 72), 0, 0, 0, font.weight, FALSE, FALSE, FALSE,
+                       static_cast<BYTE>(font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, wide(font.face).c_str());
+  }
+  return slot;
+}
+
+// Children are made in tab order, which is also the order Tab walks them.
+void MainWindow::create_controls() {
+  for (const Control& c : app::layout::controls()) {
+    // The hidden controls hold state, and that lives in state_; lines are painted.
+    if (!c.visible || c.kind == Kind::line) continue;
+    const wchar_t* window_class = L"STATIC";
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD ex_style = 0;
+    switch (c.kind) {
+      case Kind::text_box:
+        window_class = L"EDIT";
+        style |= WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
+        ex_style = WS_EX_CLIENTEDGE;
+        break;
+      case Kind::list_box:
+        window_class = L"LISTBOX";
+        style |= WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY;
+        ex_style = WS_EX_CLIENTEDGE;
+        break;
+      case Kind::push_button:
+        window_class = L"BUTTON";
+        style |= WS_TABSTOP | BS_PUSHBUTTON;
+        break;
+      case Kind::picture_box:
+        window_class = kPictureClass;
+        style |= WS_TABSTOP;
+        ex_style = WS_EX_CLIENTEDGE;
+        break;
+      case Kind::label:
+        // Only the link hears the mouse; the others let it through to the form.
+        style |= SS_LEFT | SS_NOPREFIX | (c.hand_pointer ? SS_NOTIFY : 0);
+        break;
+      case Kind::file_list:
+      case Kind::line:
+        continue;
+    }
+    HWND hwnd = CreateWindowExW(ex_style, window_class, wide(c.text).c_str(), style, px(c.left),
+                                px(c.top), px(c.width), px(c.height), form_,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_,
+                                c.kind == Kind::picture_box ? this : nullptr);
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_for(*c.font)), FALSE);
+  }
+}
+
+HWND MainWindow::child(Role role) const {
+  return GetDlgItem(form_, app::layout::control(role).id);
+}
+
+// Left and top from the outer size and the screen size, in floating point; a window
+// larger than the screen gets a negative place.
+void MainWindow::centre() {
+  RECT outer{};
+  GetWindowRect(form_, &outer);
+  const double width = outer.right - outer.left;
+  const double height = outer.bottom - outer.top;
+  const double left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const double top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  SetWindowPos(form_, nullptr, static_cast<int>(std::floor(left)),
+               static_cast<int>(std::floor(top)), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int MainWindow::run(int show_command) {
+  if (!create()) return 1;
+  centre();
+  if (!app::startup_check(app_dir_, desktop_)) return 0;  // ended inside; kept for tests
+  ShowWindow(form_, show_command);
+  UpdateWindow(form_);
+  SetFocus(child(Role::book_name));
+
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // Tab and Shift+Tab walk the controls. Enter and Escape come back as IDOK and
+    // IDCANCEL, which no control carries: they do nothing.
+    if (!IsDialogMessageW(form_, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  return static_cast<int>(message.wParam);
+}
+
+LRESULT CALLBACK MainWindow::form_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    static_cast<MainWindow*>(create->lpCreateParams)->form_ = hwnd;
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, message, wparam, lparam);
+  return self->handle(message, wparam, lparam);
+}
+
+LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_COMMAND:
+      on_command(LOWORD(wparam), HIWORD(wparam));
+      return 0;
+    case WM_CTLCOLORSTATIC: {
+      auto dc = reinterpret_cast<HDC>(wparam);
+      const Control* c = control_by_id(GetDlgCtrlID(reinterpret_cast<HWND>(lparam)));
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      SetTextColor(dc, c && c->colour ? colour_ref(*c->colour) : GetSysColor(COLOR_WINDOWTEXT));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_SETCURSOR:
+      if (desktop_.busy()) {
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      if (reinterpret_cast<HWND>(wparam) == child(Role::home_page_link)) {
+        SetCursor(hand_);
+        return TRUE;
+      }
+      break;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = BeginPaint(form_, &paint);
+      paint_separator(dc);
+      EndPaint(form_, &paint);
+      return 0;
+    }
+    case WM_CLOSE:
+      // Closing ends the process at once: nothing is asked, nothing is saved.
+      desktop_.end_process();
+  }
+  return DefWindowProcW(form_, message, wparam, lparam);
+}
+
+void MainWindow::paint_separator(HDC dc) {
+  for (Role role : {Role::separator_shadow, Role::separator_light}) {
+    const Control& line = app::layout::control(role);
+    HPEN pen = CreatePen(PS_SOLID, 1, colour_ref(*line.colour));
+    HGDIOBJ old = SelectObject(dc, pen);
+    MoveToEx(dc, px(line.left), px(line.top), nullptr);
+    LineTo(dc, px(line.left + line.width), px(line.top + line.height));
+    SelectObject(dc, old);
+    DeleteObject(pen);
+  }
+}
+
+void MainWindow::on_command(int id, int code) {
+  const Control* c = control_by_id(id);
+  if (!c) return;  // IDOK and IDCANCEL from Enter and Escape, among others
+  const bool clicked = (c->kind == Kind::push_button && code == BN_CLICKED) ||
+                       (c->kind == Kind::label && code == STN_CLICKED);
+  if (!clicked) return;
+  read_selection();
+  switch (c->role) {
+    case Role::add_file:
+      app::add_file(state_, desktop_);
+      break;
+    case Role::add_folder:
+      app::add_folder(state_, desktop_);
+      break;
+    case Role::delete_file:
+      booklist::delete_selected(state_.books);
+      break;
+    case Role::clear:
+      booklist::clear(state_.books);
+      break;
+    case Role::move_up:
+      booklist::move_up(state_.books);
+      break;
+    case Role::move_down:
+      booklist::move_down(state_.books);
+      break;
+    case Role::help:
+      app::open_help(desktop_);
+      return;
+    case Role::home_page_link:
+      app::open_home_page(desktop_);
+      return;
+    case Role::build:
+      app::build(book_name(), state_.books, app_dir_,
+                 platform::join(app_dir_, std::string(builder::kStubFileName)), desktop_);
+      return;  // a build only reads the list
+    default:
+      return;
+  }
+  refresh_titles();
+}
+
+std::string MainWindow::book_name() const {
+  HWND box = child(Role::book_name);
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(box, text.data(), static_cast<int>(text.size()))));
+  return platform::wide_to_utf8(text);
+}
+
+// The user selects in the visible list; the model follows before each command.
+void MainWindow::read_selection() {
+  const LRESULT selected = SendMessageW(child(Role::titles), LB_GETCURSEL, 0, 0);
+  state_.books.select(selected == LB_ERR ? -1 : static_cast<int>(selected));
+}
+
+// Redraws the titles from the model, keeping the list scrolled where it was.
+void MainWindow::refresh_titles() {
+  HWND list = child(Role::titles);
+  const LRESULT top = SendMessageW(list, LB_GETTOPINDEX, 0, 0);
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  const int count = state_.books.count();
+  SendMessageW(list, LB_INITSTORAGE, static_cast<WPARAM>(count), static_cast<LPARAM>(count) * 32);
+  for (int i = 0; i < count; ++i) {
+    SendMessageW(list, LB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>(wide(state_.books.at(i).title).c_str()));
+  }
+  SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top == LB_ERR ? 0 : top), 0);
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(state_.books.selected()), 0);
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
+}
+
+// The banner box shows the picture unscaled from its top-left corner, clipped by the box.
+LRESULT CALLBACK MainWindow::picture_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  if (message == WM_PAINT) {
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(hwnd, &paint);
+    if (self && self->banner_) draw_banner(dc, self->banner_);
+    EndPaint(hwnd, &paint);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+}  // namespace win32

@@ -1,0 +1,59 @@
+// Form1 on Win32: lays the controls out from the layout table, turns each click into one
+// command of the core and redraws the title list from the model.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <string>
+
+#include "app/commands.h"
+#include "app/layout.h"
+#include "app/win32/win32_desktop.h"
+
+namespace win32 {
+
+inline constexpr wchar_t kFormClass[] = L"TarvelloForm1";
+inline constexpr wchar_t kPictureClass[] = L"TarvelloPicture";
+
+class MainWindow {
+ public:
+  explicit MainWindow(HINSTANCE instance);
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Creates the window and its controls, centres it, checks for the reader, shows it
+  // and runs the message loop. Returns the process's exit code.
+  int run(int show_command);
+
+ private:
+  static LRESULT CALLBACK form_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK picture_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
+  bool register_classes();
+  bool create();
+  void create_controls();
+  HFONT font_for(const app::layout::Font& font);
+  void centre();
+  LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
+  void on_command(int id, int code);
+  void paint_separator(HDC dc);
+  HWND child(app::layout::Role role) const;
+  void read_selection();
+  void refresh_titles();
+  std::string book_name() const;
+  int px(int twips) const { return app::layout::to_pixels(twips, dpi_); }
+
+  HINSTANCE instance_;
+  Win32Desktop desktop_;
+  std::string app_dir_;
+  app::WindowState state_;
+  HWND form_ = nullptr;
+  int dpi_ = 96;
+  HCURSOR hand_ = nullptr;
+  HBITMAP banner_ = nullptr;
+  std::array<HFONT, 4> fonts_{};  // one per face of the layout, made on first use
+};
+
+}  // namespace win32

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -13,9 +14,13 @@
 namespace win32 {
 namespace {
 
+// The open-file record as of version 4.0: up to and including lpTemplateName.
+constexpr DWORD kOpenFileNameSize =
+    offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(OPENFILENAMEA::lpTemplateName);
+
 // The 32-bit product hands the dialogs the record layouts they have always had.
 #if !defined(_WIN64)
-static_assert(OPENFILENAME_SIZE_VERSION_400A == 76, "OPENFILENAMEA as of version 4.0");
+static_assert(kOpenFileNameSize == 76, "OPENFILENAMEA as of version 4.0");
 static_assert(sizeof(BROWSEINFOA) == 32, "BROWSEINFOA");
 #endif
 
@@ -57,7 +62,7 @@ std::optional<app::PickedFile> Win32Desktop::pick_pdf_file(const std::string& in
   std::memcpy(file_title, file, sizeof file);
 
   OPENFILENAMEA record{};
-  record.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+  record.lStructSize = kOpenFileNameSize;
   record.hwndOwner = owner_;
   record.hInstance = instance_;
   record.lpstrFilter = filter.c_str();

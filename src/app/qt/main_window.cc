@@ -1,0 +1,277 @@
+#include "app/qt/main_window.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <algorithm>
+#include <cmath>
+
+#include "app/messages.h"
+#include "app/qt/looks.h"
+#include "app/qt/qt_desktop.h"
+#include "app/qt/widgets.h"
+#include "builder/build.h"
+#include "platform/file.h"
+
+// The resources live in this static library; the linker keeps them only when asked.
+static void init_window_resources() {
+  static const bool done = [] {
+    Q_INIT_RESOURCE(tarvello);
+    return true;
+  }();
+  (void)done;
+}
+
+namespace tarvello_qt {
+namespace {
+
+using app::layout::Control;
+using app::layout::Kind;
+using app::layout::Role;
+using app::layout::to_pixels;
+
+std::size_t slot(Role role) {
+  return static_cast<std::size_t>(role);
+}
+
+int screen_dpi() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? static_cast<int>(std::lround(screen->logicalDotsPerInchX())) : 96;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(std::string app_dir, app::Desktop* desktop, int dpi)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint),
+      app_dir_(std::move(app_dir)),
+      desktop_(desktop),
+      dpi_(dpi > 0 ? dpi : screen_dpi()) {
+  init_window_resources();
+  if (!desktop_) {
+    own_desktop_ = std::make_unique<QtDesktop>(this);
+    desktop_ = own_desktop_.get();
+  }
+  setWindowTitle(plain_caption(app::text::kCaption));
+  QIcon icon;
+  icon.addFile(QStringLiteral(":/tarvello/tarvello-48.png"));
+  icon.addFile(QStringLiteral(":/tarvello/tarvello-256.png"));
+  setWindowIcon(icon);
+  // The layout never changes: no control moves or grows with the window.
+  setFixedSize(to_pixels(app::layout::kClientWidth, dpi_),
+               to_pixels(app::layout::kClientHeight, dpi_));
+  setFont(font_for(app::layout::kDefaultFont, dpi_));
+
+  QWidget* previous = nullptr;
+  for (const Control& c : app::layout::controls()) {
+    // Lines are painted on the window; the hidden controls are state, not widgets.
+    if (!c.visible || c.kind == Kind::line) continue;
+    QWidget* w = make_control(c);
+    if (!w) continue;
+    w->setObjectName(QString::fromUtf8(c.name.data(), static_cast<qsizetype>(c.name.size())));
+    w->setFont(font_for(*c.font, dpi_));
+    if (c.colour) {
+      QPalette palette = w->palette();
+      palette.setColor(QPalette::WindowText, colour_for(*c.colour));
+      w->setPalette(palette);
+    }
+    if (c.hand_pointer) w->setCursor(Qt::PointingHandCursor);
+    w->setGeometry(pixel_box(c, dpi_));
+    if (c.kind == Kind::label) {
+      // A label's box is its caption's: never cut a caption that the table's box, measured
+      // for another face, is too small for.
+      const QSize need = w->sizeHint();
+      w->resize(std::max(w->width(), need.width()), std::max(w->height(), need.height()));
+    }
+    if (app::layout::takes_focus(c)) {
+      if (previous) QWidget::setTabOrder(previous, w);
+      previous = w;
+    } else {
+      w->setFocusPolicy(Qt::NoFocus);
+    }
+    widgets_[slot(c.role)] = w;
+  }
+  widget(Role::book_name)->setFocus();
+}
+
+MainWindow::~MainWindow() {
+  // The list reads the book list, which goes before the window's children do.
+  delete list_;
+}
+
+QWidget* MainWindow::make_control(const Control& c) {
+  const Role role = c.role;
+  switch (c.kind) {
+    case Kind::text_box: {
+      auto* edit = new QLineEdit(this);
+      if (role == Role::book_name) {
+        connect(edit, &QLineEdit::textChanged, this,
+                [this](const QString& text) { state_.book_name = text.toStdString(); });
+      }
+      return edit;
+    }
+    case Kind::list_box: {
+      list_ = new QListView(this);
+      titles_ = new TitlesModel(state_.books, list_);
+      list_->setModel(titles_);
+      list_->setSelectionMode(QAbstractItemView::SingleSelection);
+      list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+      list_->setUniformItemSizes(true);  // keeps long lists quick to lay out
+      list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+              [this] { take_selection_from_view(); });
+      return list_;
+    }
+    case Kind::push_button: {
+      auto* button = new QPushButton(plain_caption(c.text), this);
+      // No default button: Enter in the book-name box starts nothing.
+      button->setAutoDefault(false);
+      button->setDefault(false);
+      connect(button, &QPushButton::clicked, this, [this, role] { on_event(role); });
+      return button;
+    }
+    case Kind::picture_box:
+      return new BannerBox(this);
+    case Kind::label: {
+      QLabel* label;
+      if (role == Role::home_page_link) {
+        auto* link = new LinkLabel(this);
+        connect(link, &LinkLabel::clicked, this, [this, role] { on_event(role); });
+        label = link;
+      } else {
+        label = new QLabel(this);
+      }
+      label->setTextFormat(Qt::PlainText);
+      label->setText(QString::fromUtf8(c.text.data(), static_cast<qsizetype>(c.text.size())));
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      return label;
+    }
+    case Kind::file_list:
+    case Kind::line:
+      break;
+  }
+  return nullptr;  // never shown, so never asked for
+}
+
+QWidget* MainWindow::widget(Role role) const {
+  return widgets_[slot(role)];
+}
+
+bool MainWindow::start() {
+  // Centred on the screen. The frame is unknown until the window manager has put one
+  // round the window, so this is the inside's size; a window system that places windows
+  // itself may ignore it.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->geometry();
+    const QSize outer = frameGeometry().size();
+    move(area.x() + (area.width() - outer.width()) / 2,
+         area.y() + (area.height() - outer.height()) / 2);
+  }
+  if (!app::startup_check(app_dir_, *desktop_)) return false;
+  show();
+  return true;
+}
+
+void MainWindow::on_event(Role role) {
+  const int selected = state_.books.selected();
+  in_command_ = true;
+  const bool changed = run(role);
+  in_command_ = false;
+  if (changed) refresh_titles(state_.books.selected() != selected);
+}
+
+bool MainWindow::run(Role role) {
+  switch (role) {
+    case Role::build:
+      app::build(state_.book_name, state_.books, app_dir_,
+                 platform::join(app_dir_, std::string(builder::kStubFileName)), *desktop_);
+      return false;
+    case Role::add_file:
+      app::add_file(state_, *desktop_);
+      return true;
+    case Role::add_folder:
+      app::add_folder(state_, *desktop_);
+      return true;
+    case Role::delete_file:
+      booklist::delete_selected(state_.books);
+      return true;
+    case Role::clear:
+      booklist::clear(state_.books);
+      return true;
+    case Role::move_up:
+      booklist::move_up(state_.books);
+      return true;
+    case Role::move_down:
+      booklist::move_down(state_.books);
+      return true;
+    case Role::help:
+      app::open_help(*desktop_);
+      return false;
+    case Role::home_page_link:
+      app::open_home_page(*desktop_);
+      return false;
+    default:
+      return false;
+  }
+}
+
+void MainWindow::refresh_titles(bool follow_selection) {
+  redrawing_ = true;
+  // A reset scrolls to the top; keep the place the user was looking at, as a list box
+  // does when items come and go.
+  const int scrolled = list_->verticalScrollBar()->value();
+  titles_->refresh();
+  list_->doItemsLayout();
+  list_->verticalScrollBar()->setValue(scrolled);
+  const int selected = state_.books.selected();
+  if (selected >= 0) {
+    const QModelIndex index = titles_->index(selected);
+    // Making it current would scroll to it too; only a moved entry is followed.
+    list_->setAutoScroll(follow_selection);
+    list_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    list_->setAutoScroll(true);
+  } else {
+    list_->selectionModel()->clearSelection();
+  }
+  redrawing_ = false;
+}
+
+void MainWindow::take_selection_from_view() {
+  if (redrawing_) return;
+  const QModelIndexList rows = list_->selectionModel()->selectedIndexes();
+  state_.books.select(rows.isEmpty() ? -1 : rows.first().row());
+}
+
+void MainWindow::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  QPainter painter(this);
+  for (const Control& c : app::layout::controls()) {
+    if (c.kind != Kind::line || !c.visible || !c.colour) continue;
+    painter.setPen(QPen(colour_for(*c.colour), 1));
+    painter.drawLine(to_pixels(c.left, dpi_), to_pixels(c.top, dpi_),
+                     to_pixels(c.left + c.width, dpi_), to_pixels(c.top + c.height, dpi_));
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // The window does not respond while a command runs; a close that slips in while the
+  // busy pointer is put up must not end the process half-way through a build.
+  if (in_command_) {
+    event->ignore();
+    return;
+  }
+  // Otherwise closing ends the process at once; nothing is asked or saved.
+  event->accept();
+  desktop_->end_process();
+}
+
+}  // namespace tarvello_qt

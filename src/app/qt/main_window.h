@@ -1,0 +1,64 @@
+// The Linux main window: the layout table on Qt widgets, each control event one core
+// command, the list redrawn from the book list after every change.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "app/commands.h"
+#include "app/layout.h"
+
+class QListView;
+
+namespace tarvello_qt {
+
+class QtDesktop;
+class TitlesModel;
+
+class MainWindow : public QWidget {
+  Q_OBJECT
+ public:
+  // `app_dir` holds books.ini and receives the e-books. `desktop` answers the commands'
+  // dialogs; null means the window's own Qt dialogs. `dpi` 0 means the screen's logical
+  // dpi.
+  explicit MainWindow(std::string app_dir, app::Desktop* desktop = nullptr, int dpi = 0);
+  ~MainWindow() override;
+
+  // The load step: centre the window, check for the reader stub, and show the window.
+  // False when the stub is missing; the Desktop has then ended the process.
+  bool start();
+
+  // The widget of a shown control; null for lines and the controls that are never shown.
+  QWidget* widget(app::layout::Role role) const;
+  const app::WindowState& state() const { return state_; }
+  app::Desktop& desktop() { return *desktop_; }
+  int dpi() const { return dpi_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QWidget* make_control(const app::layout::Control& control);
+  // Runs the command of a control; true when it may have changed the book list.
+  bool run(app::layout::Role role);
+  void on_event(app::layout::Role role);
+  // Redraws the titles and the selection; scrolls to the selection when it moved.
+  void refresh_titles(bool follow_selection);
+  void take_selection_from_view();
+
+  std::string app_dir_;
+  app::WindowState state_;
+  std::unique_ptr<QtDesktop> own_desktop_;
+  app::Desktop* desktop_;
+  int dpi_;
+  std::array<QWidget*, 22> widgets_{};  // by role
+  TitlesModel* titles_ = nullptr;
+  QListView* list_ = nullptr;
+  bool redrawing_ = false;  // selection signals during a redraw come from us
+  bool in_command_ = false;
+};
+
+}  // namespace tarvello_qt

@@ -1,0 +1,83 @@
+#include "app/qt/qt_desktop.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+#include <cstdlib>
+
+#include "app/messages.h"
+#include "platform/file.h"
+
+namespace tarvello_qt {
+namespace {
+
+QString q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// File names on Linux are bytes; Qt hands them back through the same encoding it used to
+// show them, so the bytes we keep are the bytes of the file the user picked.
+std::string file_bytes(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace
+
+void QtDesktop::show_message(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, q(app::text::kMessageTitle), q(text), QMessageBox::Ok,
+                  owner_);
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+void QtDesktop::set_busy(bool busy) {
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The build holds the event loop until it ends; let the new pointer reach the
+    // display first. User input stays queued, so nothing else can start meanwhile.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+std::optional<app::PickedFile> QtDesktop::pick_pdf_file(const std::string& initial_dir) {
+  // The initial text goes over as it is: a folder, a file (its folder opens with the
+  // file chosen) or anything else, which the dialog treats in its own way.
+  QFileDialog dialog(owner_, q(app::text::kOpenDialogTitle),
+                     QFile::decodeName(initial_dir.c_str()));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilter(q(app::text::kPdfFilterLabel));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty()) return std::nullopt;
+  std::string path = file_bytes(chosen.first());
+  std::string name = platform::base_name(path);
+  return app::PickedFile{std::move(path), std::move(name)};
+}
+
+std::optional<std::string> QtDesktop::pick_folder() {
+  QFileDialog dialog(owner_);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty()) return std::nullopt;
+  return file_bytes(chosen.first());
+}
+
+void QtDesktop::open_address(const std::string& address) {
+  // Qt starts the desktop's handler detached and returns; a failure passes silently.
+  QDesktopServices::openUrl(QUrl(q(address)));
+}
+
+void QtDesktop::end_process() {
+  std::_Exit(EXIT_SUCCESS);
+}
+
+}  // namespace tarvello_qt

@@ -125,7 +125,9 @@ void MainWindow::create_controls() {
         break;
       case Kind::list_box:
         window_class = L"LISTBOX";
-        style |= WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY;
+        // The table's height is already whole rows of the layout's face; left to itself
+        // the list would trim it to rows of the system font, before it gets its own.
+        style |= WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
         ex_style = WS_EX_CLIENTEDGE;
         break;
       case Kind::push_button:
@@ -244,6 +246,8 @@ void MainWindow::paint_separator(HDC dc) {
     HGDIOBJ old = SelectObject(dc, pen);
     MoveToEx(dc, px(line.left), px(line.top), nullptr);
     LineTo(dc, px(line.left + line.width), px(line.top + line.height));
+    // LineTo stops one pixel short of its end; the lines reach both of theirs.
+    SetPixelV(dc, px(line.left + line.width), px(line.top + line.height), colour_ref(*line.colour));
     SelectObject(dc, old);
     DeleteObject(pen);
   }

@@ -1,14 +1,17 @@
 #include "builder/build.h"
 
-#include <array>
-#include <cctype>
 #include <utility>
 
 #include "builder/container.h"
+#include "builder/extract_name.h"
 #include "links/code_list.h"
 #include "platform/encoding.h"
 
 namespace builder {
+
+// A reader refuses more entries than a book list can hold.
+static_assert(kMaxEntries == static_cast<std::size_t>(booklist::BookList::kMaxEntries));
+
 namespace {
 
 using platform::Error;
@@ -17,31 +20,6 @@ using platform::File;
 // The longest name most file systems take, in bytes; the book name carries a 4-byte
 // suffix.
 constexpr std::size_t kMaxFileNameBytes = 255;
-
-// Names Windows keeps for devices whatever their extension.
-constexpr std::array<std::string_view, 8> kDeviceNames = {"CON", "PRN", "AUX",    "NUL",
-                                                          "COM", "LPT", "CONIN$", "CONOUT$"};
-
-bool is_device_name(std::string_view name) {
-  std::string_view stem = name.substr(0, name.find('.'));
-  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
-  std::string upper;
-  for (char c : stem) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  for (std::string_view device : kDeviceNames) {
-    if (device == "COM" || device == "LPT") {
-      if (upper.size() < 4 || upper.compare(0, 3, device) != 0) continue;
-      std::string_view number = std::string_view(upper).substr(3);
-      // COM1 to COM9 and the superscript ¹ ² ³ that Windows also maps to the ports.
-      if ((number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "¹" ||
-          number == "²" || number == "³") {
-        return true;
-      }
-    } else if (upper == device) {
-      return true;
-    }
-  }
-  return false;
-}
 
 // What a build created and must remove again unless it finishes. Every file it opened is
 // closed before this goes away, so the names can be deleted on Windows too.

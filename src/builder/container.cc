@@ -104,6 +104,7 @@ ReadResult parse_index(std::string_view index_bytes, std::uint64_t index_offset,
       continue;
     }
     if (line.empty()) continue;  // the writer may end the block with one empty line
+    if (book.entries.size() == kMaxEntries) return fail(ReadError::too_many_entries, line_number);
 
     // The numbers never hold the signs, so the last of each delimits them; a title may
     // hold either sign itself.

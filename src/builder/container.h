@@ -33,6 +33,9 @@ inline constexpr std::uint64_t kMaxContainerSize = 2147483647;
 inline constexpr std::uint64_t kTrailerSize = 4;
 // A reader never loads more index than this; a real one holds far less.
 inline constexpr std::uint64_t kMaxIndexSize = 64u << 20;
+// The most PDFs a book list holds, so the most any e-book can hold. A reader refuses more
+// rather than fill memory and a window with millions of entries.
+inline constexpr std::size_t kMaxEntries = 32767;
 
 struct IndexEntry {
   std::string title;           // UTF-8
@@ -51,18 +54,19 @@ std::string trailer_bytes(std::uint32_t index_length);
 
 enum class ReadError {
   none,
-  too_small,        // shorter than the stub region, a PDF byte and the trailer
-  io,               // the system failed to read
-  bad_trailer,      // index length zero, negative, or larger than the file allows
-  index_too_large,  // beyond kMaxIndexSize
-  index_not_cp936,  // the index bytes are not code page 936 text
-  no_name_line,     // the index does not start with a name line ending in CR LF
-  bad_line,         // a line without the two signs, a number not in plain digits, a lone
-                    // CR or LF, or a last line without its CR LF
-  number_overflow,  // a position or length beyond 2,147,483,647
-  no_entries,       // a name line and nothing else
-  entry_outside,    // an entry outside the payload area
-  not_contiguous,   // entries overlap, leave gaps, are empty or out of order
+  too_small,         // shorter than the stub region, a PDF byte and the trailer
+  io,                // the system failed to read
+  bad_trailer,       // index length zero, negative, or larger than the file allows
+  index_too_large,   // beyond kMaxIndexSize
+  index_not_cp936,   // the index bytes are not code page 936 text
+  no_name_line,      // the index does not start with a name line ending in CR LF
+  bad_line,          // a line without the two signs, a number not in plain digits, a lone
+                     // CR or LF, or a last line without its CR LF
+  number_overflow,   // a position or length beyond 2,147,483,647
+  no_entries,        // a name line and nothing else
+  entry_outside,     // an entry outside the payload area
+  not_contiguous,    // entries overlap, leave gaps, are empty or out of order
+  too_many_entries,  // more than kMaxEntries entry lines
 };
 
 struct Book {

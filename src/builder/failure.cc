@@ -118,6 +118,8 @@ std::string describe(const ReadResult& result) {
       return line_of(result) + "所指的文件超出了内容区";
     case ReadError::not_contiguous:
       return line_of(result) + "所指的文件与前后文件不相接";
+    case ReadError::too_many_entries:
+      return "索引中的文件超过 32767 个";
   }
   return "文件已损坏";
 }

@@ -20,7 +20,7 @@
 #include "booklist/names.h"
 #include "builder/build.h"
 #include "builder/container.h"
-#include "cli/extract_name.h"
+#include "builder/extract_name.h"
 #include "cli/progress.h"
 #include "platform/file.h"
 
@@ -243,7 +243,7 @@ int extract(const std::string& ebook, const std::string& dir, Streams& streams) 
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     targets.push_back(
-        platform::join(dir, extract_file_name(i + 1, entries.size(), entries[i].title)));
+        platform::join(dir, builder::extract_file_name(i + 1, entries.size(), entries[i].title)));
     total += entries[i].length;
   }
   // Refuse before writing anything, so a second run into the same folder changes nothing.

@@ -116,6 +116,32 @@ TEST(ParseIndex, DamagedBlocks) {
   }
 }
 
+// A book list holds at most 32,767 PDFs, so a longer index is no book of ours; a reader
+// stops there instead of filling memory with millions of entries.
+TEST(ParseIndex, RefusesMoreEntriesThanABookListHolds) {
+  auto block_of = [](std::size_t count) {
+    std::string text = "ab\r\n";
+    for (std::size_t i = 0; i < count; ++i) {
+      text += "t\xA1\xE1" + std::to_string(kPayloadPosition + i) +
+              "\xA1\xE2"
+              "1\r\n";
+    }
+    return text;
+  };
+  std::string full = block_of(kMaxEntries);
+  ReadResult r = parse_index(full, kPayloadOffset + kMaxEntries,
+                             kPayloadOffset + kMaxEntries + full.size() + kTrailerSize);
+  ASSERT_EQ(r.error, ReadError::none) << describe(r);
+  EXPECT_EQ(r.book->entries.size(), kMaxEntries);
+
+  std::string over = block_of(kMaxEntries + 1);
+  r = parse_index(over, kPayloadOffset + kMaxEntries + 1,
+                  kPayloadOffset + kMaxEntries + 1 + over.size() + kTrailerSize);
+  EXPECT_EQ(r.error, ReadError::too_many_entries);
+  EXPECT_EQ(r.line, kMaxEntries + 2);
+  EXPECT_EQ(describe(r), "索引中的文件超过 32767 个");
+}
+
 TEST(ReadBook, ReadsAHandMadeContainer) {
   TempDir dir;
   std::string index =

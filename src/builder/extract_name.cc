@@ -1,9 +1,16 @@
-#include "cli/extract_name.h"
+#include "builder/extract_name.h"
+
+#include <array>
+#include <cctype>
 
 #include "platform/encoding.h"
 
-namespace cli {
+namespace builder {
 namespace {
+
+// Names Windows keeps for devices whatever their extension.
+constexpr std::array<std::string_view, 8> kDeviceNames = {"CON", "PRN", "AUX",    "NUL",
+                                                          "COM", "LPT", "CONIN$", "CONOUT$"};
 
 // Length of the UTF-8 character that starts at `text[i]`, or 0 when the bytes there are
 // no well-formed character.
@@ -71,6 +78,27 @@ std::string safe_title(std::string_view title) {
   return cut;
 }
 
+bool is_device_name(std::string_view name) {
+  std::string_view stem = name.substr(0, name.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+  std::string upper;
+  for (char c : stem) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (std::string_view device : kDeviceNames) {
+    if (device == "COM" || device == "LPT") {
+      if (upper.size() < 4 || upper.compare(0, 3, device) != 0) continue;
+      std::string_view number = std::string_view(upper).substr(3);
+      // COM1 to COM9 and the superscript ¹ ² ³ that Windows also maps to the ports.
+      if ((number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "¹" ||
+          number == "²" || number == "³") {
+        return true;
+      }
+    } else if (upper == device) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string extract_file_name(std::size_t number, std::size_t count, std::string_view title) {
   std::size_t width = std::to_string(count).size();
   if (width < 3) width = 3;
@@ -82,4 +110,11 @@ std::string extract_file_name(std::size_t number, std::size_t count, std::string
   return name + ".pdf";
 }
 
-}  // namespace cli
+std::string single_file_name(std::string_view title) {
+  std::string safe = safe_title(title);
+  if (safe.empty()) return "未命名.pdf";
+  std::string name = safe + ".pdf";
+  return is_device_name(name) ? "_" + name : name;
+}
+
+}  // namespace builder

@@ -5,12 +5,17 @@ JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 # Linux build and tests
-DEBS_LINUX := cmake make g++ libgtest-dev libcli11-dev
-# Windows builds, and the Windows tests under wine64
+DEBS_LINUX := cmake make g++ libgtest-dev libcli11-dev \
+              qt6-base-dev qt6-translations-l10n fonts-wqy-microhei \
+              clang-14 libclang-rt-14-dev
+# Windows builds, and the Windows tests under wine64; the window's tests also need a
+# virtual X display, Chinese fonts and locale, and the X libraries Wine loads at run time
 DEBS_WINDOWS := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
-                binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 googletest wine64
+                binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 googletest wine64 \
+                xvfb locales fonts-wine fonts-wqy-microhei \
+                libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3 libxinerama1
 
-.PHONY: all run test deps deps-linux deps-windows linux win32 win64 check-windows bench clean
+.PHONY: all run run-windows demo dist test deps deps-linux deps-windows linux win32 win64 check-windows fuzz bench clean
 
 all: linux win32 win64
 
@@ -19,6 +24,7 @@ deps-linux:
 
 deps-windows:
 	@sh tools/need-debs.sh $(DEBS_WINDOWS)
+	@sh tools/need-locale.sh zh_CN.UTF-8
 
 deps: deps-linux deps-windows
 
@@ -38,10 +44,34 @@ win64: deps-windows
 check-windows: win32 win64
 	sh tools/check-windows-deps.sh build/win32/bin build/win64/bin
 
-run: linux
+# The window; without a display, run-window.sh says how else to run it.
+run: deps-linux
+	cmake --preset linux >/dev/null
+	cmake --build --preset linux -j$(JOBS) --target tarvello-qt tarvello-cli
+	sh tools/run-window.sh build/linux/bin
+
+# The downloads: dist/Tarvello-2.0-win32.zip and the Linux archive, from optimised builds.
+dist: win32 deps-linux
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j$(JOBS) --target tarvello-qt tarvello-cli tarvello_reader
+	sh tools/dist.sh build/win32/bin build/release
+
+# The Windows window (x86_64 build) under wine64, on this machine's display.
+run-windows: win64
+	sh tools/run-win64.sh build/win64/bin
+
+# The command-line tool packs the sample PDFs, then lists and checks the e-book.
+demo: linux
 	sh tools/demo.sh build/linux/bin
 
-test: linux win32 win64 check-windows
+# The e-book reader's fuzzer, for a minute, from the seed e-books and saved inputs.
+FUZZ_SECONDS ?= 60
+fuzz: deps-linux
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j$(JOBS)
+	sh tests/stub/fuzz.sh build/fuzz $(FUZZ_SECONDS)
+
+test: linux win32 win64 check-windows fuzz
 	ctest --preset linux -j$(JOBS)
 	ctest --preset win64
 

@@ -1,0 +1,190 @@
+// The reader on Linux: a terminal program. With no argument it lists the book behind it;
+// "open N" hands one PDF to the desktop's default program; "extract DIR" takes every PDF
+// out into a folder.
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "builder/extract_name.h"
+#include "stub/reader.h"
+#include "stub/texts.h"
+
+extern char** environ;
+
+namespace {
+
+using stub::fill;
+using stub::shown;
+namespace texts = stub::texts;
+
+constexpr int kOk = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+void say(const std::string& text) {
+  std::fputs(text.c_str(), stdout);
+}
+
+int failure(const std::string& message) {
+  std::fputs(message.c_str(), stderr);
+  if (message.empty() || message.back() != '\n') std::fputs("\n", stderr);
+  return kFailed;
+}
+
+int usage(const std::string& program, const std::string& problem) {
+  std::fputs(fill(texts::kUsageError, {problem, program}).c_str(), stderr);
+  return kUsage;
+}
+
+int list(const builder::Book& book, const std::string& program) {
+  const std::string count = std::to_string(book.entries.size());
+  say(fill(texts::kListHead, {shown(book.name), count}));
+  for (std::size_t i = 0; i < book.entries.size(); ++i) {
+    const auto& entry = book.entries[i];
+    std::string number = std::to_string(i + 1);
+    number.insert(0, count.size() - number.size(), ' ');
+    say(fill(texts::kListLine,
+             {number, stub::shown_title(entry.title), stub::grouped(entry.length)}));
+  }
+  say(fill(texts::kListHint, {program, program}));
+  return kOk;
+}
+
+// A private folder for one PDF on its way to a viewer: new, and ours alone (0700).
+std::optional<std::string> temporary_folder(platform::Error& err) {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = base && base[0] == '/' ? base : "/tmp";
+  while (pattern.size() > 1 && pattern.back() == '/') pattern.pop_back();
+  pattern += "/tarvello-XXXXXX";
+  if (!mkdtemp(pattern.data())) {
+    err.code = errno;
+    err.message = std::strerror(errno);
+    return std::nullopt;
+  }
+  return pattern;
+}
+
+// Runs xdg-open on `path` and waits for it: 0 when it opened, its exit status when it
+// did not, -1 with `err` set when it could not be started.
+int run_opener(const std::string& path, platform::Error& err) {
+  std::string program = "xdg-open";
+  std::vector<char*> argv = {program.data(), const_cast<char*>(path.c_str()), nullptr};
+  pid_t pid = 0;
+  int started = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+  if (started != 0) {
+    err.code = started;
+    err.message = std::strerror(started);
+    return -1;
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return 127;
+  }
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+// "1" to the entry count, plain digits, nothing else.
+std::optional<std::size_t> entry_number(const std::string& word, std::size_t count) {
+  if (word.empty() || word.size() > 6 || word[0] == '0') return std::nullopt;
+  std::size_t n = 0;
+  for (char c : word) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + static_cast<std::size_t>(c - '0');
+  }
+  if (n > count) return std::nullopt;
+  return n;
+}
+
+int open_entry(stub::OpenBook& opened, const std::string& word) {
+  const auto& entries = opened.book->entries;
+  auto number = entry_number(word, entries.size());
+  if (!number) {
+    return failure(fill(texts::kNoSuchEntry, {shown(word, 20), std::to_string(entries.size())}));
+  }
+  const auto& entry = entries[*number - 1];
+  platform::Error err;
+  auto folder = temporary_folder(err);
+  if (!folder) return failure(std::string(texts::kNoTempFolder) + err.message);
+  const std::string target = platform::join(*folder, builder::single_file_name(entry.title));
+  if (!stub::write_entry(*opened.file, entry, target, err)) {
+    rmdir(folder->c_str());
+    return failure(std::string(texts::kCannotTakeOut) +
+                   stub::quoted(stub::shown_title(entry.title)) + "：" + err.message);
+  }
+  std::fflush(stdout);
+  int status = run_opener(target, err);
+  if (status < 0) return failure(fill(texts::kNoOpener, {target, err.message}));
+  if (status != 0) return failure(fill(texts::kOpenerFailed, {target, std::to_string(status)}));
+  say(fill(texts::kOpening, {target}));
+  return kOk;
+}
+
+int extract(stub::OpenBook& opened, const std::string& dir) {
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    return failure(fill(texts::kNoFolder, {shown(dir)}));
+  }
+  const auto& entries = opened.book->entries;
+  std::vector<std::string> targets;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    targets.push_back(
+        platform::join(dir, builder::extract_file_name(i + 1, entries.size(), entries[i].title)));
+  }
+  // Every name is checked before anything is written, so a second run changes nothing.
+  for (const auto& target : targets) {
+    if (platform::path_exists(target)) return failure(fill(texts::kWouldOverwrite, {target}));
+  }
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    platform::Error err;
+    if (!stub::write_entry(*opened.file, entries[i], targets[i], err)) {
+      return failure(std::string(texts::kCannotTakeOut) + stub::quoted(targets[i]) + "：" +
+                     err.message);
+    }
+    say(targets[i] + "\n");
+  }
+  say(fill(texts::kExtracted, {std::to_string(entries.size()), dir}));
+  return kOk;
+}
+
+int run(const std::vector<std::string>& words) {
+  const std::string program = words.empty() ? "books" : platform::base_name(words[0]);
+  const std::string command = words.size() > 1 ? words[1] : "";
+  if (command == "--help" || command == "-h") {
+    say(fill(texts::kHelp, {program, program, program, program}));
+    return kOk;
+  }
+  const std::size_t wanted = command.empty()                             ? 1
+                             : command == "open" || command == "extract" ? 3
+                                                                         : 0;
+  if (wanted == 0) return usage(program, fill(texts::kUnknownCommand, {shown(command, 40)}));
+  if (words.size() < wanted) {
+    return usage(program, std::string(command == "open" ? texts::kNeedNumber : texts::kNeedFolder));
+  }
+  if (words.size() > wanted) {
+    return usage(program, fill(texts::kTooManyWords, {shown(words[wanted], 40)}));
+  }
+
+  // The kernel's own link to this program's file: the book is whatever file we run from,
+  // whatever it is called and however we were started.
+  stub::OpenBook opened = stub::open_book("/proc/self/exe");
+  if (!opened.book) return failure(opened.message);
+  if (command.empty()) return list(*opened.book, program);
+  if (command == "open") return open_entry(opened, words[2]);
+  return extract(opened, words[2]);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return run(std::vector<std::string>(argv, argv + argc));
+}

@@ -1,0 +1,371 @@
+// The reader on Windows: one small window with the book's titles. Opening a title writes
+// that PDF into a new folder of its own under the user's temporary folder and hands it to
+// the shell's PDF viewer; "另存为…" writes a copy where the user says.
+#include <windows.h>
+// After windows.h, which they need.
+#include <commdlg.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "builder/extract_name.h"
+#include "platform/encoding.h"
+#include "stub/reader.h"
+#include "stub/texts.h"
+#include "stub/window_ids.h"
+
+namespace {
+
+namespace texts = stub::texts;
+namespace ids = stub::window;
+
+std::wstring wide(std::string_view utf8) {
+  auto out = platform::utf8_to_wide(utf8);
+  return out ? *out : std::wstring(L"?");
+}
+
+std::string system_message(DWORD code) {
+  wchar_t* text = nullptr;
+  DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = n > 0 && text ? std::wstring(text, n) : std::wstring();
+  if (text) LocalFree(text);
+  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
+                              message.back() == L' ' || message.back() == L'.')) {
+    message.pop_back();
+  }
+  return message.empty() ? "Windows error " + std::to_string(code)
+                         : platform::wide_to_utf8(message);
+}
+
+void tell(HWND owner, const std::string& text, UINT icon) {
+  MessageBoxW(owner, wide(text).c_str(), wide(texts::kCaption).c_str(), MB_OK | icon);
+}
+
+// The hourglass while a PDF is copied; nothing else runs meanwhile.
+class Busy {
+ public:
+  Busy() : old_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+  ~Busy() { SetCursor(old_); }
+  Busy(const Busy&) = delete;
+  Busy& operator=(const Busy&) = delete;
+
+ private:
+  HCURSOR old_;
+};
+
+std::wstring own_path() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  while (true) {
+    DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) return std::wstring(buffer.data(), n);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+// A new folder under the user's temporary folder, made here and now: CreateDirectoryW
+// fails for any name that is already taken, so the PDF never lands in a folder someone
+// prepared for it.
+std::optional<std::string> new_temporary_folder(platform::Error& err) {
+  wchar_t base[MAX_PATH + 1];
+  DWORD n = GetTempPathW(MAX_PATH + 1, base);
+  if (n == 0 || n > MAX_PATH) {
+    err.message = system_message(GetLastError());
+    return std::nullopt;
+  }
+  static ULONGLONG counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    ULONGLONG mix = GetTickCount64() * 0x9E3779B97F4A7C15ull ^
+                    static_cast<ULONGLONG>(GetCurrentProcessId()) << 20 ^ ++counter;
+    std::wstring path(base, n);
+    path += L"Tarvello-";
+    for (int i = 0; i < 12; ++i, mix >>= 4) path += L"0123456789abcdef"[mix & 0xF];
+    if (CreateDirectoryW(path.c_str(), nullptr)) return platform::wide_to_utf8(path);
+    if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  err.message = system_message(GetLastError());
+  return std::nullopt;
+}
+
+// The copy is written beside `target` under a name of our own and moved into place only
+// when whole, so a file the user agreed to replace stays intact until then. A target that
+// did not exist when the dialog closed is never replaced: one that turns up meanwhile
+// stops the save.
+bool save_entry(platform::File& book, const builder::IndexEntry& entry, const std::string& target,
+                platform::Error& err) {
+  const bool replace = platform::path_exists(target);
+  std::string temporary;
+  for (int n = 1;; ++n) {
+    temporary = target + ".tarvello-" + std::to_string(n) + ".tmp";
+    if (stub::write_entry(book, entry, temporary, err)) break;
+    if (!platform::path_exists(temporary) || n == 100) return false;
+  }
+  bool moved = false;
+  if (replace) {
+    moved = MoveFileExW(wide(temporary).c_str(), wide(target).c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!moved) err.message = system_message(GetLastError());
+  } else {
+    moved = platform::rename_no_replace(temporary, target, err);
+  }
+  if (!moved) {
+    platform::Error ignored;
+    platform::delete_file(temporary, ignored);
+  }
+  return moved;
+}
+
+class ReaderWindow {
+ public:
+  explicit ReaderWindow(stub::OpenBook opened) : opened_(std::move(opened)) {}
+
+  bool create(HINSTANCE instance) {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = &ReaderWindow::procedure;
+    window_class.hInstance = instance;
+    window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    if (!window_class.hIcon) window_class.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    window_class.lpszClassName = ids::kClassName;
+    if (!RegisterClassExW(&window_class)) return false;
+
+    HDC screen = GetDC(nullptr);
+    dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int width = scaled(520), height = scaled(420);
+    const int x = work.left + (work.right - work.left - width) / 2;
+    const int y = work.top + (work.bottom - work.top - height) / 2;
+    std::wstring caption = wide(stub::shown(opened_.book->name));
+    window_ = CreateWindowExW(0, ids::kClassName, caption.c_str(), WS_OVERLAPPEDWINDOW, x, y, width,
+                              height, nullptr, nullptr, instance, this);
+    return window_ != nullptr;
+  }
+
+  HWND handle() const { return window_; }
+
+ private:
+  int scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
+
+  HWND control(const wchar_t* kind, DWORD style, DWORD extended, int id, std::string_view text) {
+    HWND h = CreateWindowExW(extended, kind, wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0,
+                             0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    return h;
+  }
+
+  void build_controls() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+
+    const auto& entries = opened_.book->entries;
+    label_ = control(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, ids::kLabelId,
+                     "共 " + std::to_string(entries.size()) + " " + std::string(texts::kFiles) +
+                         "，" + std::string(texts::kListLabel));
+    list_ = control(L"LISTBOX",
+                    WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS,
+                    WS_EX_CLIENTEDGE, ids::kListId, "");
+    open_ = control(L"BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, ids::kOpenId, texts::kOpen);
+    save_ = control(L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0, ids::kSaveId, texts::kSaveAs);
+
+    SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+    for (const auto& entry : entries) {
+      SendMessageW(list_, LB_ADDSTRING, 0,
+                   reinterpret_cast<LPARAM>(wide(stub::shown_title(entry.title)).c_str()));
+    }
+    SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+    SendMessageW(list_, LB_SETCURSEL, 0, 0);
+    SetFocus(list_);
+  }
+
+  void lay_out(int width, int height) {
+    const int margin = scaled(12), gap = scaled(8);
+    const int label_height = scaled(20), button_width = scaled(96), button_height = scaled(28);
+    const int buttons_top = height - margin - button_height;
+    MoveWindow(label_, margin, margin, width - 2 * margin, label_height, TRUE);
+    const int list_top = margin + label_height + gap / 2;
+    MoveWindow(list_, margin, list_top, width - 2 * margin, buttons_top - gap - list_top, TRUE);
+    MoveWindow(save_, width - margin - button_width, buttons_top, button_width, button_height,
+               TRUE);
+    MoveWindow(open_, width - margin - 2 * button_width - gap, buttons_top, button_width,
+               button_height, TRUE);
+  }
+
+  const builder::IndexEntry* selected() const {
+    LRESULT i = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+    const auto& entries = opened_.book->entries;
+    if (i < 0 || static_cast<std::size_t>(i) >= entries.size()) return nullptr;
+    return &entries[static_cast<std::size_t>(i)];
+  }
+
+  void open_selected() {
+    const builder::IndexEntry* entry = selected();
+    if (!entry) return;
+    platform::Error err;
+    std::string target;
+    {
+      Busy busy;
+      auto folder = new_temporary_folder(err);
+      if (!folder) {
+        tell(window_, std::string(texts::kNoTempFolder) + err.message, MB_ICONERROR);
+        return;
+      }
+      target = platform::join(*folder, builder::single_file_name(entry->title));
+      if (!stub::write_entry(*opened_.file, *entry, target, err)) {
+        RemoveDirectoryW(wide(*folder).c_str());
+        tell(window_,
+             std::string(texts::kCannotTakeOut) + stub::quoted(stub::shown_title(entry->title)) +
+                 "：" + err.message,
+             MB_ICONERROR);
+        return;
+      }
+    }
+    auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(window_, L"open", wide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (result <= 32) tell(window_, std::string(texts::kNoViewer) + target, MB_ICONWARNING);
+  }
+
+  void save_selected() {
+    const builder::IndexEntry* entry = selected();
+    if (!entry) return;
+    std::vector<wchar_t> file(32768, L'\0');
+    std::wstring suggested = wide(builder::single_file_name(entry->title));
+    suggested.copy(file.data(), file.size() - 1);
+    std::wstring filter = wide(texts::kPdfFiles) + L'\0' + L"*.pdf" + L'\0' +
+                          wide(texts::kAllFiles) + L'\0' + L"*.*" + L'\0';
+    std::wstring title = wide(texts::kSaveTitle);
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = window_;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrTitle = title.c_str();
+    dialog.lpstrDefExt = L"pdf";
+    dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
+                   OFN_NOREADONLYRETURN | OFN_NOCHANGEDIR;
+    if (!GetSaveFileNameW(&dialog)) {
+      if (DWORD why = CommDlgExtendedError()) {
+        tell(window_, std::string(texts::kCannotSave) + "：" + system_message(why), MB_ICONERROR);
+      }
+      return;
+    }
+    const std::string target = platform::wide_to_utf8(file.data());
+    platform::Error err;
+    bool saved = false;
+    {
+      Busy busy;
+      saved = save_entry(*opened_.file, *entry, target, err);
+    }
+    if (!saved) {
+      tell(window_, std::string(texts::kCannotSave) + stub::quoted(target) + "：" + err.message,
+           MB_ICONERROR);
+    }
+  }
+
+  LRESULT handle_message(UINT message, WPARAM w, LPARAM l) {
+    switch (message) {
+      case WM_CREATE:
+        build_controls();
+        return 0;
+      case WM_SIZE:
+        lay_out(LOWORD(l), HIWORD(l));
+        return 0;
+      case WM_GETMINMAXINFO: {
+        auto* info = reinterpret_cast<MINMAXINFO*>(l);
+        info->ptMinTrackSize = {scaled(320), scaled(240)};
+        return 0;
+      }
+      case WM_ACTIVATE:
+        // Back to the list (or whatever had the keyboard) when the window is active again.
+        if (LOWORD(w) == WA_INACTIVE) {
+          focus_ = GetFocus();
+        } else {
+          SetFocus(focus_ && IsChild(window_, focus_) ? focus_ : list_);
+        }
+        return 0;
+      case DM_GETDEFID:
+        // Enter in the list opens the selected title.
+        return MAKELRESULT(ids::kOpenId, DC_HASDEFID);
+      case WM_COMMAND:
+        switch (LOWORD(w)) {
+          case ids::kListId:
+            if (HIWORD(w) == LBN_DBLCLK) open_selected();
+            return 0;
+          case ids::kOpenId:
+          case IDOK:
+            open_selected();
+            return 0;
+          case ids::kSaveId:
+            save_selected();
+            return 0;
+          case IDCANCEL:
+            DestroyWindow(window_);
+            return 0;
+        }
+        break;
+      case WM_DESTROY:
+        if (font_) DeleteObject(font_);
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window_, message, w, l);
+  }
+
+  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_NCCREATE) {
+      auto* self = static_cast<ReaderWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
+      self->window_ = window;
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<ReaderWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return self ? self->handle_message(message, w, l) : DefWindowProcW(window, message, w, l);
+  }
+
+  stub::OpenBook opened_;
+  HWND window_ = nullptr;
+  HWND label_ = nullptr;
+  HWND list_ = nullptr;
+  HWND open_ = nullptr;
+  HWND save_ = nullptr;
+  HWND focus_ = nullptr;
+  HFONT font_ = nullptr;
+  int dpi_ = 96;
+};
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+  stub::OpenBook opened = stub::open_book(platform::wide_to_utf8(own_path()));
+  if (!opened.book) {
+    tell(nullptr, opened.message, opened.holds_no_book ? MB_ICONINFORMATION : MB_ICONERROR);
+    return 1;
+  }
+  // The shell may hand the PDF to a viewer through COM.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+
+  ReaderWindow reader(std::move(opened));
+  if (!reader.create(instance)) return 1;
+  ShowWindow(reader.handle(), show);
+  UpdateWindow(reader.handle());
+
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // Tab, Enter and Esc as in a dialog.
+    if (IsDialogMessageW(reader.handle(), &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  CoUninitialize();
+  return static_cast<int>(message.wParam);
+}

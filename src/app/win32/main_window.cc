@@ -256,8 +256,10 @@ void MainWindow::paint_separator(HDC dc) {
 void MainWindow::on_command(int id, int code) {
   const Control* c = control_by_id(id);
   if (!c) return;  // IDOK and IDCANCEL from Enter and Escape, among others
+  // A second click on the link soon after the first arrives as a double-click; it is
+  // still a click, and each click opens the address.
   const bool clicked = (c->kind == Kind::push_button && code == BN_CLICKED) ||
-                       (c->kind == Kind::label && code == STN_CLICKED);
+                       (c->kind == Kind::label && (code == STN_CLICKED || code == STN_DBLCLK));
   if (!clicked) return;
   read_selection();
   switch (c->role) {

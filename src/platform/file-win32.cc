@@ -19,20 +19,6 @@ HANDLE as_handle(void* h) {
   return static_cast<HANDLE>(h);
 }
 
-std::string system_message(DWORD code) {
-  wchar_t* text = nullptr;
-  DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = n > 0 && text ? std::wstring(text, n) : std::wstring();
-  if (text) LocalFree(text);
-  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
-                              message.back() == L' ' || message.back() == L'.'))
-    message.pop_back();
-  if (message.empty()) return "Windows error " + std::to_string(code);
-  return wide_to_utf8(message);
-}
-
 bool fail(Error& err, DWORD code) {
   err.code = static_cast<int>(code);
   err.message = system_message(code);
@@ -372,6 +358,20 @@ bool File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t le
   Error ignored;
   set_position(in, *source_here, ignored);
   return ok;
+}
+
+std::string system_message(unsigned long code) {
+  wchar_t* text = nullptr;
+  DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = n > 0 && text ? std::wstring(text, n) : std::wstring();
+  if (text) LocalFree(text);
+  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
+                              message.back() == L' ' || message.back() == L'.'))
+    message.pop_back();
+  if (message.empty()) return "Windows error " + std::to_string(code);
+  return wide_to_utf8(message);
 }
 
 }  // namespace platform

@@ -50,6 +50,11 @@ bool rename_no_replace(const std::string& from, const std::string& to, Error& er
 // Marks a file as executable for everyone who may read it (POSIX); nothing on Windows.
 bool make_executable(const std::string& path, Error& err);
 
+#ifdef _WIN32
+// The system's own text for a Windows error code, in the user's language.
+std::string system_message(unsigned long code);
+#endif
+
 // Names (without folder) of the ordinary files directly in `dir`, as is_ordinary_file
 // judges them; folders, hidden and system files are left out. Unsorted.
 std::optional<std::vector<std::string>> list_ordinary_files(const std::string& dir, Error& err);

@@ -26,21 +26,6 @@ std::wstring wide(std::string_view utf8) {
   return out ? *out : std::wstring(L"?");
 }
 
-std::string system_message(DWORD code) {
-  wchar_t* text = nullptr;
-  DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = n > 0 && text ? std::wstring(text, n) : std::wstring();
-  if (text) LocalFree(text);
-  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
-                              message.back() == L' ' || message.back() == L'.')) {
-    message.pop_back();
-  }
-  return message.empty() ? "Windows error " + std::to_string(code)
-                         : platform::wide_to_utf8(message);
-}
-
 void tell(HWND owner, const std::string& text, UINT icon) {
   MessageBoxW(owner, wide(text).c_str(), wide(texts::kCaption).c_str(), MB_OK | icon);
 }
@@ -74,7 +59,7 @@ std::optional<std::string> new_temporary_folder(platform::Error& err) {
   wchar_t base[MAX_PATH + 1];
   DWORD n = GetTempPathW(MAX_PATH + 1, base);
   if (n == 0 || n > MAX_PATH) {
-    err.message = system_message(GetLastError());
+    err.message = platform::system_message(GetLastError());
     return std::nullopt;
   }
   static ULONGLONG counter = 0;
@@ -87,7 +72,7 @@ std::optional<std::string> new_temporary_folder(platform::Error& err) {
     if (CreateDirectoryW(path.c_str(), nullptr)) return platform::wide_to_utf8(path);
     if (GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
-  err.message = system_message(GetLastError());
+  err.message = platform::system_message(GetLastError());
   return std::nullopt;
 }
 
@@ -108,7 +93,7 @@ bool save_entry(platform::File& book, const builder::IndexEntry& entry, const st
   if (replace) {
     moved = MoveFileExW(wide(temporary).c_str(), wide(target).c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!moved) err.message = system_message(GetLastError());
+    if (!moved) err.message = platform::system_message(GetLastError());
   } else {
     moved = platform::rename_no_replace(temporary, target, err);
   }
@@ -256,7 +241,8 @@ class ReaderWindow {
                    OFN_NOREADONLYRETURN | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameW(&dialog)) {
       if (DWORD why = CommDlgExtendedError()) {
-        tell(window_, std::string(texts::kCannotSave) + "：" + system_message(why), MB_ICONERROR);
+        tell(window_, std::string(texts::kCannotSave) + "：" + platform::system_message(why),
+             MB_ICONERROR);
       }
       return;
     }

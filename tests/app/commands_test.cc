@@ -8,6 +8,7 @@
 #include "app/messages.h"
 #include "links/code_list.h"
 #include "platform/file.h"
+#include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -15,34 +16,8 @@ namespace {
 using testing_support::TempDir;
 using testing_support::write_file;
 
-// Answers the dialogs from a script and writes down everything the commands ask for.
-class FakeDesktop : public app::Desktop {
- public:
-  std::deque<std::optional<app::PickedFile>> files;
-  std::deque<std::optional<std::string>> folders;
-  std::vector<std::string> events;
-  std::vector<std::string> initial_dirs;
-
-  void show_message(const std::string& text) override { events.push_back("message:" + text); }
-  void set_busy(bool busy) override { events.push_back(busy ? "busy" : "idle"); }
-  std::optional<app::PickedFile> pick_pdf_file(const std::string& initial_dir) override {
-    initial_dirs.push_back(initial_dir);
-    auto answer = files.front();
-    files.pop_front();
-    return answer;
-  }
-  std::optional<std::string> pick_folder() override {
-    auto answer = folders.front();
-    folders.pop_front();
-    return answer;
-  }
-  void open_address(const std::string& address) override { events.push_back("open:" + address); }
-  void end_process() override { events.push_back("end"); }
-};
-
-std::string message(std::string_view text) {
-  return "message:" + std::string(text);
-}
+using FakeDesktop = testing_support::ScriptedDesktop;
+using testing_support::message;
 
 TEST(Startup, MissingStubShowsTheMessageOpensTheHomePageAndEnds) {
   TempDir dir;

@@ -15,7 +15,7 @@ command -v import >/dev/null || { echo "needs ImageMagick (apt-get install image
 
 cmake --build "$build" --target gui_driver >/dev/null
 build=$(cd "$build" && pwd)
-gui="$PWD/tests/app/win32/gui.sh"
+gui="$PWD/tests/wine/gui.sh"
 state="$build/gui"
 sh "$gui" setup "$state"
 trap 'sh "$gui" cleanup "$state"' EXIT

@@ -1,6 +1,6 @@
 #!/bin/sh
-# The surroundings of the window's tests: a virtual X display and a Wine prefix of their
-# own, apart from the prefix of the other Windows tests.
+# The surroundings of the Windows GUI tests (the window's and the reader's): a virtual X
+# display and a Wine prefix of their own, apart from the prefix of the other Windows tests.
 #
 #   gui.sh setup STATE                 starts Xvfb and readies the prefix STATE/prefix
 #   gui.sh run STATE PROGRAM [ARGS]    runs a Windows program there, in STATE/work

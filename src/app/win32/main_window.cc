@@ -311,20 +311,38 @@ void MainWindow::read_selection() {
   state_.books.select(selected == LB_ERR ? -1 : static_cast<int>(selected));
 }
 
-// Redraws the titles from the model, keeping the list scrolled where it was.
+// Brings the title list in line with the model. Commands change one run of entries (an
+// append, a swap, a removal), so only the run between the unchanged head and tail is
+// replaced: a long list is not refilled for every click.
 void MainWindow::refresh_titles() {
   HWND list = child(Role::titles);
-  const LRESULT top = SendMessageW(list, LB_GETTOPINDEX, 0, 0);
-  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(list, LB_RESETCONTENT, 0, 0);
-  const int count = state_.books.count();
-  SendMessageW(list, LB_INITSTORAGE, static_cast<WPARAM>(count), static_cast<LPARAM>(count) * 32);
-  for (int i = 0; i < count; ++i) {
-    SendMessageW(list, LB_ADDSTRING, 0,
-                 reinterpret_cast<LPARAM>(wide(state_.books.at(i).title).c_str()));
+  const booklist::BookList& books = state_.books;
+  const std::size_t count = static_cast<std::size_t>(books.count());
+  std::size_t head = 0;
+  while (head < shown_.size() && head < count &&
+         shown_[head] == books.at(static_cast<int>(head)).title) {
+    ++head;
   }
-  SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top == LB_ERR ? 0 : top), 0);
-  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(state_.books.selected()), 0);
+  std::size_t tail = 0;
+  while (tail < shown_.size() - head && tail < count - head &&
+         shown_[shown_.size() - 1 - tail] == books.at(static_cast<int>(count - 1 - tail)).title) {
+    ++tail;
+  }
+
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+  for (std::size_t i = head; i < shown_.size() - tail; ++i) {
+    SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(head), 0);
+  }
+  shown_.erase(shown_.begin() + static_cast<std::ptrdiff_t>(head),
+               shown_.end() - static_cast<std::ptrdiff_t>(tail));
+  for (std::size_t i = head; i < count - tail; ++i) {
+    const std::string& title = books.at(static_cast<int>(i)).title;
+    SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(i),
+                 reinterpret_cast<LPARAM>(wide(title).c_str()));
+    shown_.insert(shown_.begin() + static_cast<std::ptrdiff_t>(i), title);
+  }
+  // -1 clears the selection; a selected entry is scrolled into view.
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(books.selected()), 0);
   SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);
 }

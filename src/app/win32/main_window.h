@@ -6,6 +6,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/layout.h"
@@ -49,6 +50,7 @@ class MainWindow {
   Win32Desktop desktop_;
   std::string app_dir_;
   app::WindowState state_;
+  std::vector<std::string> shown_;  // the titles the list shows, to update it by difference
   HWND form_ = nullptr;
   int dpi_ = 96;
   HCURSOR hand_ = nullptr;

@@ -4,6 +4,9 @@
 set -e
 prefix="$1"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine takes file names to and from the system in the locale's character set: without a
+# UTF-8 locale (CI may start with none) no Chinese file name can be made.
+export LC_ALL=C.UTF-8
 server=/usr/lib/wine/wineserver64
 [ -x "$server" ] || server=wineserver
 if [ ! -f "$prefix/system.reg" ]; then

@@ -330,8 +330,12 @@ void MainWindow::refresh_titles() {
   }
 
   SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-  for (std::size_t i = head; i < shown_.size() - tail; ++i) {
-    SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(head), 0);
+  if (head == 0 && tail == 0) {
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  } else {
+    for (std::size_t i = head; i < shown_.size() - tail; ++i) {
+      SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(head), 0);
+    }
   }
   shown_.erase(shown_.begin() + static_cast<std::ptrdiff_t>(head),
                shown_.end() - static_cast<std::ptrdiff_t>(tail));

@@ -58,19 +58,22 @@ bool write_all_at(int fd, const char* p, std::size_t n, std::uint64_t offset, Er
 
 }  // namespace
 
-std::string executable_dir() {
+std::string executable_path() {
   std::vector<char> buf(PATH_MAX);
   while (true) {
-    ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
-    if (n < 0) return ".";
-    if (static_cast<std::size_t>(n) < buf.size()) {
-      std::string path(buf.data(), static_cast<std::size_t>(n));
-      auto cut = path.find_last_of('/');
-      if (cut == std::string::npos) return ".";
-      return cut == 0 ? "/" : path.substr(0, cut);
-    }
+    const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+    if (n < 0) return "";
+    if (static_cast<std::size_t>(n) < buf.size())
+      return std::string(buf.data(), static_cast<std::size_t>(n));
     buf.resize(buf.size() * 2);
   }
+}
+
+std::string executable_dir() {
+  const std::string path = executable_path();
+  auto cut = path.find_last_of('/');
+  if (cut == std::string::npos) return ".";
+  return cut == 0 ? "/" : path.substr(0, cut);
 }
 
 bool is_ordinary_file(const std::string& path) {

@@ -113,22 +113,24 @@ bool read_at(HANDLE h, std::uint64_t offset, void* data, DWORD n, DWORD& got, Er
 
 }  // namespace
 
-std::string executable_dir() {
+std::string executable_path() {
   std::vector<wchar_t> buf(MAX_PATH);
-  DWORD n = 0;
   while (true) {
-    n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    if (n == 0) return ".";
-    if (n < buf.size()) break;
+    const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n == 0) return "";
+    if (n < buf.size()) return wide_to_utf8(std::wstring_view(buf.data(), n));
     buf.resize(buf.size() * 2);
   }
-  std::wstring path(buf.data(), n);
-  auto cut = path.find_last_of(L"\\/");
-  if (cut == std::wstring::npos) return ".";
+}
+
+std::string executable_dir() {
+  std::string path = executable_path();
+  auto cut = path.find_last_of("\\/");
+  if (cut == std::string::npos) return ".";
   path.resize(cut);
   // A drive root keeps its separator: "C:" alone would mean C's current folder.
-  if (path.size() == 2 && path[1] == L':') path += L'\\';
-  return wide_to_utf8(path);
+  if (path.size() == 2 && path[1] == ':') path += '\\';
+  return path;
 }
 
 bool is_ordinary_file(const std::string& path) {

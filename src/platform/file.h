@@ -25,6 +25,9 @@ std::string join(const std::string& dir, const std::string& name);
 // The last component of `path` (after the last separator; on Windows '/' counts too).
 std::string base_name(const std::string& path);
 
+// The running executable's own file, or "" when the system cannot say.
+std::string executable_path();
+
 // The folder that holds the running executable, without a trailing separator except at
 // a root.
 std::string executable_dir();

@@ -42,16 +42,6 @@ class Busy {
   HCURSOR old_;
 };
 
-std::wstring own_path() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  while (true) {
-    DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) return {};
-    if (n < buffer.size()) return std::wstring(buffer.data(), n);
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
 // A new folder under the user's temporary folder, made here and now: CreateDirectoryW
 // fails for any name that is already taken, so the PDF never lands in a folder someone
 // prepared for it.
@@ -332,7 +322,7 @@ class ReaderWindow {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-  stub::OpenBook opened = stub::open_book(platform::wide_to_utf8(own_path()));
+  stub::OpenBook opened = stub::open_book(platform::executable_path());
   if (!opened.book) {
     tell(nullptr, opened.message, opened.holds_no_book ? MB_ICONINFORMATION : MB_ICONERROR);
     return 1;

@@ -17,6 +17,7 @@
 
 #include "builder/build.h"
 #include "builder/container.h"
+#include "gui_kit.h"
 #include "platform/encoding.h"
 #include "platform/file.h"
 #include "stub/window_ids.h"
@@ -30,67 +31,25 @@ using testing_support::TempDir;
 using testing_support::write_file;
 namespace ids = stub::window;
 
-std::wstring wide(const std::string& utf8) {
-  return platform::utf8_to_wide(utf8).value_or(L"?");
-}
-
-std::string utf8(const std::wstring& text) {
-  return platform::wide_to_utf8(text);
-}
+using gui::utf8;
+using gui::wide;
+using gui::window_text;
 
 std::string beside_me(const std::string& name) {
   return platform::join(platform::executable_dir(), name);
 }
 
-// Polls `find` until it gives a window, for up to 20 seconds.
-HWND wait_for(const std::function<HWND()>& find) {
-  for (int i = 0; i < 400; ++i) {
-    if (HWND h = find()) return h;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return nullptr;
-}
+constexpr int kPatience = 20000;  // ms
 
 bool wait_until(const std::function<bool()>& done) {
-  return wait_for([&] { return done() ? reinterpret_cast<HWND>(1) : nullptr; }) != nullptr;
+  return gui::wait_until(done, kPatience);
 }
 
-std::wstring text_of(HWND window) {
-  wchar_t buffer[1024] = {};
-  DWORD_PTR ignored = 0;
-  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, 5000,
-                      &ignored);
-  return buffer;
-}
-
-std::wstring class_of(HWND window) {
-  wchar_t buffer[64] = {};
-  GetClassNameW(window, buffer, 64);
-  return buffer;
-}
-
-// A dialog window (a message box, the save dialog) of process `pid` titled `title`
-// (any title when empty), owned by `owner` unless that is null.
-HWND find_dialog(DWORD pid, const std::wstring& title, HWND owner = nullptr) {
-  struct Search {
-    DWORD pid;
-    const std::wstring* title;
-    HWND owner;
-    HWND found;
-  } search{pid, &title, owner, nullptr};
-  EnumWindows(
-      [](HWND h, LPARAM l) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(l);
-        DWORD owner_pid = 0;
-        GetWindowThreadProcessId(h, &owner_pid);
-        if (owner_pid != s->pid || !IsWindowVisible(h) || class_of(h) != L"#32770") return TRUE;
-        if (!s->title->empty() && text_of(h) != *s->title) return TRUE;
-        if (s->owner && GetWindow(h, GW_OWNER) != s->owner) return TRUE;
-        s->found = h;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+// Polls `find` until it gives a window.
+HWND wait_for(const std::function<HWND()>& find) {
+  HWND found = nullptr;
+  wait_until([&] { return (found = find()) != nullptr; });
+  return found;
 }
 
 // One reader process, ended at the latest when the test is.
@@ -138,9 +97,9 @@ class Reader {
 
   // The message box it shows, read and dismissed: its text.
   std::wstring message() {
-    HWND box = wait_for([&] { return find_dialog(process_.dwProcessId, L"提示"); });
+    HWND box = gui::wait_dialog(process_.dwProcessId, L"提示", kPatience);
     if (!box) return L"(no message box)";
-    std::wstring text = text_of(GetDlgItem(box, 0xFFFF));
+    std::wstring text = window_text(GetDlgItem(box, 0xFFFF));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     return text;
   }
@@ -282,10 +241,10 @@ TEST_F(ReaderWindow, ShowsTheTitlesInBookOrderUnderTheBookName) {
     EXPECT_EQ(utf8(text), kChapters[i].title);
   }
   EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), 0);
-  EXPECT_EQ(utf8(text_of(GetDlgItem(window, ids::kLabelId))),
+  EXPECT_EQ(utf8(window_text(GetDlgItem(window, ids::kLabelId))),
             "共 3 个文件，双击一个文件即可阅读：");
-  EXPECT_EQ(utf8(text_of(GetDlgItem(window, ids::kOpenId))), "打开");
-  EXPECT_EQ(utf8(text_of(GetDlgItem(window, ids::kSaveId))), "另存为…");
+  EXPECT_EQ(utf8(window_text(GetDlgItem(window, ids::kOpenId))), "打开");
+  EXPECT_EQ(utf8(window_text(GetDlgItem(window, ids::kSaveId))), "另存为…");
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(reader.exit_code(), 0);
 }
@@ -339,16 +298,16 @@ TEST_F(ReaderWindow, SavesACopyWhereTheUserSays) {
   auto save = [&](int index, const std::string& name, int answer = 0) -> std::string {
     SendMessageW(list, LB_SETCURSEL, index, 0);
     PostMessageW(GetDlgItem(window, ids::kSaveId), BM_CLICK, 0, 0);
-    HWND dialog = wait_for([&] { return find_dialog(reader.pid(), L"另存为", window); });
+    HWND dialog = gui::wait_dialog(reader.pid(), L"另存为", kPatience, window);
     if (!dialog) return "(no dialog)";
     HWND box = GetDlgItem(dialog, cmb13);
     if (!box) box = GetDlgItem(dialog, edt1);
-    std::string offered = utf8(text_of(box));
+    std::string offered = utf8(window_text(box));
     SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide(name).c_str()));
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
     if (answer != 0) {
-      HWND question = wait_for([&] { return find_dialog(reader.pid(), L"", dialog); });
+      HWND question = gui::wait_dialog(reader.pid(), L"", kPatience, dialog);
       if (!question) return "(no question)";
       PostMessageW(question, WM_COMMAND, answer, 0);
       if (answer == IDNO) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);

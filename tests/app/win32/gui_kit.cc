@@ -301,12 +301,13 @@ std::string describe_windows(DWORD pid) {
   return out.str();
 }
 
-HWND wait_dialog(DWORD pid, std::wstring_view caption, int ms) {
+HWND wait_dialog(DWORD pid, std::wstring_view caption, int ms, HWND owner) {
   HWND found = nullptr;
   wait_until(
       [&] {
         for (HWND hwnd : top_windows(pid)) {
-          if (is_dialog(hwnd) && window_text(hwnd) == caption) {
+          if (is_dialog(hwnd) && (caption.empty() || window_text(hwnd) == caption) &&
+              (!owner || GetWindow(hwnd, GW_OWNER) == owner)) {
             found = hwnd;
             return true;
           }

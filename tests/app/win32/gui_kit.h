@@ -57,8 +57,9 @@ std::vector<HWND> descendants(HWND parent);
 // Every top-level window of `pid` with its children, for failure messages.
 std::string describe_windows(DWORD pid);
 
-// A visible dialog of `pid` with the caption `caption`, or nullptr after `ms`.
-HWND wait_dialog(DWORD pid, std::wstring_view caption, int ms = 10000);
+// A visible dialog of `pid` with the caption `caption` (any caption when it is empty),
+// owned by `owner` unless that is null; nullptr after `ms`.
+HWND wait_dialog(DWORD pid, std::wstring_view caption, int ms = 10000, HWND owner = nullptr);
 // Clicks the button `id` of a dialog by posting its notification: the dialog may be
 // running a modal loop of its own.
 bool press(HWND dialog, int id);

@@ -155,6 +155,10 @@ BuildResult build(const BuildRequest& request, CreatedFiles& created) {
   const std::string& name = request.book_name;
   if (!is_valid_book_name(name)) return failed(Step::check_name, Cause::invalid_name, name);
   if (request.entries.empty()) return failed(Step::check_name, Cause::no_files, "");
+  // The window and the CLI stop at the limit already; a book past it would be refused by
+  // its own reader, so no caller may write one.
+  if (request.entries.size() > kMaxEntries)
+    return failed(Step::check_name, Cause::too_many_files, "");
 
   // An earlier e-book of this name is replaced only once the new one is complete; any
   // other file there is the user's and stops the build.

@@ -45,6 +45,7 @@ enum class Cause {
   too_large,        // the container would pass 2,147,483,647 bytes
   size_changed,     // a PDF changed while the build ran
   no_files,         // nothing to pack
+  too_many_files,   // more entries than a reader accepts (kMaxEntries)
   system,           // the system refused; see Failure::system
 };
 

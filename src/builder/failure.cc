@@ -64,6 +64,8 @@ std::string reason(Cause cause) {
       return "文件在生成期间被改动";
     case Cause::no_files:
       return "没有要放入电子书的文件";
+    case Cause::too_many_files:
+      return "一本电子书最多容纳 " + std::to_string(kMaxEntries) + " 个 PDF 文件";
     case Cause::system:
       return "";
   }
@@ -78,7 +80,8 @@ std::string line_of(const ReadResult& result) {
 
 std::string describe(const Failure& failure) {
   if (failure.cause == Cause::none) return "";
-  if (failure.cause == Cause::no_files) return "无法生成电子书：" + reason(failure.cause);
+  if (failure.cause == Cause::no_files || failure.cause == Cause::too_many_files)
+    return "无法生成电子书：" + reason(failure.cause);
   std::string text = action(failure.step, failure.file) + "：";
   std::string why = reason(failure.cause);
   const std::string& system = failure.system.message;

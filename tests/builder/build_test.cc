@@ -171,6 +171,9 @@ TEST_F(Build, InputFailuresLeaveTheFolderAsItWas) {
                        Cause::empty);
   expect_clean_failure(request("ab", {{"f", in.file("folder.pdf")}}), Step::index, Cause::missing);
   expect_clean_failure(request("ab", {}), Step::check_name, Cause::no_files);
+  // One more entry than a reader accepts: the book would not open, so it is not written.
+  expect_clean_failure(request("ab", std::vector<booklist::Entry>(kMaxEntries + 1, {"a", a})),
+                       Step::check_name, Cause::too_many_files);
 
   write_file(in.file("books.ini"), "");
   expect_clean_failure(request("ab", {{"a", a}}), Step::read_stub, Cause::empty);

@@ -4,9 +4,10 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstddef>
-#include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/messages.h"
 #include "platform/encoding.h"
@@ -16,24 +17,23 @@ namespace {
 
 // The open-file record as of version 4.0: up to and including lpTemplateName.
 constexpr DWORD kOpenFileNameSize =
-    offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(OPENFILENAMEA::lpTemplateName);
+    offsetof(OPENFILENAMEW, lpTemplateName) + sizeof(OPENFILENAMEW::lpTemplateName);
 
 // The 32-bit product hands the dialogs the record layouts they have always had.
 #if !defined(_WIN64)
-static_assert(kOpenFileNameSize == 76, "OPENFILENAMEA as of version 4.0");
-static_assert(sizeof(BROWSEINFOA) == 32, "BROWSEINFOA");
+static_assert(kOpenFileNameSize == 76, "OPENFILENAMEW as of version 4.0");
+static_assert(sizeof(BROWSEINFOW) == 32, "BROWSEINFOW");
 #endif
+
+// Room for the longest path the system can name (32,767 characters) and its NUL.
+constexpr std::size_t kPathRoom = 32768;
+
+// The file calls of the build take plain paths, which end before MAX_PATH characters.
+constexpr std::wstring_view kPathTooLong =
+    L"所选路径超过 259 个字符，本程序无法使用，请把文件移到路径较短的文件夹中：\n";
 
 std::wstring wide(std::string_view utf8) {
   return platform::utf8_to_wide(utf8).value_or(std::wstring());
-}
-
-// The text before the first NUL of a fixed buffer.
-std::string until_nul(const char* buffer, std::size_t size) {
-  const void* nul = std::memchr(buffer, 0, size);
-  const std::size_t length =
-      nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - buffer) : size;
-  return std::string(buffer, length);
 }
 
 }  // namespace
@@ -47,21 +47,26 @@ void Win32Desktop::set_busy(bool busy) {
   SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 
+bool Win32Desktop::usable(const std::wstring& path) {
+  if (path.size() < MAX_PATH) return true;
+  show_message(platform::wide_to_utf8(std::wstring(kPathTooLong) + path));
+  return false;
+}
+
 std::optional<app::PickedFile> Win32Desktop::pick_pdf_file(const std::string& initial_dir) {
   // One file type: label, NUL, pattern, NUL, and the closing NUL.
-  std::string filter = platform::utf8_to_ansi(app::text::kPdfFilterLabel);
-  filter.append(1, '\0').append("*.pdf").append(1, '\0').append(1, '\0');
-  const std::string title = platform::utf8_to_ansi(app::text::kOpenDialogTitle);
-  const std::string initial = platform::utf8_to_ansi(initial_dir);
+  std::wstring filter = wide(app::text::kPdfFilterLabel);
+  filter.append(1, L'\0').append(L"*.pdf").append(1, L'\0');
+  const std::wstring title = wide(app::text::kOpenDialogTitle);
+  const std::wstring initial = wide(initial_dir);
 
   // Both buffers start as 254 spaces and a NUL, so the file-name box starts blank.
-  char file[255];
-  char file_title[255];
-  std::memset(file, ' ', sizeof file - 1);
-  file[sizeof file - 1] = '\0';
-  std::memcpy(file_title, file, sizeof file);
+  std::vector<wchar_t> file(kPathRoom, L'\0');
+  std::vector<wchar_t> file_title(kPathRoom, L'\0');
+  std::fill_n(file.begin(), 254, L' ');
+  std::fill_n(file_title.begin(), 254, L' ');
 
-  OPENFILENAMEA record{};
+  OPENFILENAMEW record{};
   record.lStructSize = kOpenFileNameSize;
   record.hwndOwner = owner_;
   record.hInstance = instance_;
@@ -69,21 +74,22 @@ std::optional<app::PickedFile> Win32Desktop::pick_pdf_file(const std::string& in
   record.lpstrCustomFilter = nullptr;
   record.nMaxCustFilter = 0;
   record.nFilterIndex = 0;
-  record.lpstrFile = file;
-  record.nMaxFile = sizeof file;
-  record.lpstrFileTitle = file_title;
-  record.nMaxFileTitle = sizeof file_title;
+  record.lpstrFile = file.data();
+  record.nMaxFile = static_cast<DWORD>(file.size());
+  record.lpstrFileTitle = file_title.data();
+  record.nMaxFileTitle = static_cast<DWORD>(file_title.size());
   record.lpstrInitialDir = initial.c_str();
   record.lpstrTitle = title.c_str();
   record.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;  // 0x1804
   record.lpstrDefExt = nullptr;
-  if (GetOpenFileNameA(&record) < 1) return std::nullopt;
-  return app::PickedFile{platform::ansi_to_utf8(until_nul(file, sizeof file)),
-                         platform::ansi_to_utf8(until_nul(file_title, sizeof file_title))};
+  if (GetOpenFileNameW(&record) < 1) return std::nullopt;
+  const std::wstring path = file.data();
+  if (!usable(path)) return std::nullopt;
+  return app::PickedFile{platform::wide_to_utf8(path), platform::wide_to_utf8(file_title.data())};
 }
 
 std::optional<std::string> Win32Desktop::pick_folder() {
-  BROWSEINFOA record{};
+  BROWSEINFOW record{};
   record.hwndOwner = owner_;
   record.pidlRoot = nullptr;
   record.pszDisplayName = nullptr;
@@ -92,18 +98,19 @@ std::optional<std::string> Win32Desktop::pick_folder() {
   record.lpfn = nullptr;
   record.lParam = 0;
   record.iImage = 0;
-  PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&record);
+  PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&record);
   if (item == nullptr) return std::nullopt;
-  char path[MAX_PATH] = {};
-  SHGetPathFromIDListA(item, path);
+  // SHGetPathFromIDListW would drop a path of MAX_PATH characters or more without a word.
+  std::vector<wchar_t> path(kPathRoom, L'\0');
+  const BOOL got =
+      SHGetPathFromIDListEx(item, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
   CoTaskMemFree(item);
-  if (std::memchr(path, 0, sizeof path) == nullptr) return std::nullopt;
-  return platform::ansi_to_utf8(until_nul(path, sizeof path));
+  if (!got || !usable(path.data())) return std::nullopt;
+  return platform::wide_to_utf8(path.data());
 }
 
 void Win32Desktop::open_address(const std::string& address) {
-  const std::string ansi = platform::utf8_to_ansi(address);
-  ShellExecuteA(owner_, "open", ansi.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ShellExecuteW(owner_, L"open", wide(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void Win32Desktop::end_process() {

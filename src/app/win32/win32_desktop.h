@@ -1,5 +1,6 @@
-// The Desktop port on Win32: the ANSI common dialogs and shell calls the window has
-// always made, message boxes modal to the window, and the hourglass.
+// The Desktop port on Win32: the common dialogs and the shell in their wide forms, so a
+// path keeps every character on any system code page, message boxes modal to the window,
+// and the hourglass.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +25,9 @@ class Win32Desktop final : public app::Desktop {
   [[noreturn]] void end_process() override;
 
  private:
+  // False, after saying so, when `path` is too long for the file calls the build makes.
+  bool usable(const std::wstring& path);
+
   HINSTANCE instance_;
   HWND owner_ = nullptr;
   bool busy_ = false;

@@ -42,12 +42,15 @@ HBITMAP load_banner(HINSTANCE instance) {
   return copy;
 }
 
-void draw_banner(HDC dc, HBITMAP banner) {
+void draw_banner(HDC dc, HBITMAP banner, int dpi) {
   BITMAP info{};
   if (!GetObjectW(banner, sizeof info, &info)) return;
   HDC memory = CreateCompatibleDC(dc);
   HGDIOBJ old = SelectObject(memory, banner);
-  BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
+  SetStretchBltMode(dc, HALFTONE);
+  SetBrushOrgEx(dc, 0, 0, nullptr);
+  StretchBlt(dc, 0, 0, MulDiv(info.bmWidth, dpi, 96), MulDiv(info.bmHeight, dpi, 96), memory, 0, 0,
+             info.bmWidth, info.bmHeight, SRCCOPY);
   SelectObject(memory, old);
   DeleteDC(memory);
 }

@@ -1,6 +1,8 @@
 #include "app/win32/main_window.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "app/messages.h"
 #include "app/win32/banner.h"
@@ -28,6 +30,28 @@ const Control* control_by_id(int id) {
     if (c.id == id) return &c;
   }
   return nullptr;
+}
+
+// A fixed frame with minimise and close boxes: the layout never grows.
+constexpr DWORD kFormStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// The separator's lines are one pixel thick at 96 dpi, the hand pointer 32 pixels wide.
+constexpr int kLineTwips = 15;
+constexpr int kPointerTwips = 480;
+
+// The dpi of the screen the window is on. GetDpiForWindow came with Windows 10; before
+// it the whole screen has the system's dpi.
+int window_dpi(HWND hwnd) {
+  using ForWindow = UINT(WINAPI*)(HWND);
+  static const auto for_window = reinterpret_cast<ForWindow>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (for_window) {
+    if (const UINT dpi = for_window(hwnd)) return static_cast<int>(dpi);
+  }
+  HDC dc = GetDC(hwnd);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(hwnd, dc);
+  return dpi;
 }
 
 // Index of a face of the layout in the window's font cache.
@@ -78,25 +102,57 @@ bool MainWindow::register_classes() {
 
 bool MainWindow::create() {
   if (!register_classes()) return false;
-  if (HDC screen = GetDC(nullptr)) {
-    dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-  }
-  // A fixed frame with minimise and close boxes: the layout never grows.
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-  RECT frame{0, 0, px(app::layout::kClientWidth), px(app::layout::kClientHeight)};
-  AdjustWindowRectEx(&frame, style, FALSE, 0);
-  form_ = CreateWindowExW(0, kFormClass, wide(app::text::kCaption).c_str(), style, CW_USEDEFAULT,
-                          CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
-                          nullptr, nullptr, instance_, this);
+  form_ = CreateWindowExW(0, kFormClass, wide(app::text::kCaption).c_str(), kFormStyle,
+                          CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance_, this);
   if (!form_) return false;
   desktop_.set_owner(form_);
-  hand_ = static_cast<HCURSOR>(
-      LoadImageW(instance_, MAKEINTRESOURCEW(IDC_HAND_POINTER), IMAGE_CURSOR, 0, 0, 0));
-  if (!hand_) hand_ = LoadCursorW(nullptr, IDC_HAND);
   banner_ = load_banner(instance_);
   create_controls();
+  lay_out(window_dpi(form_));
   return true;
+}
+
+void MainWindow::lay_out(int dpi, const RECT* place) {
+  dpi_ = dpi;
+  const auto old_fonts = std::exchange(fonts_, {});
+  for (const Control& c : app::layout::controls()) {
+    if (HWND hwnd = GetDlgItem(form_, c.id)) {
+      MoveWindow(hwnd, px(c.left), px(c.top), px(c.width), px(c.height), FALSE);
+      SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_for(*c.font)), FALSE);
+    }
+  }
+  for (HFONT font : old_fonts) {
+    if (font) DeleteObject(font);
+  }
+  size_client(px(app::layout::kClientWidth), px(app::layout::kClientHeight), place);
+
+  // The pointer is stretched to the dpi, and its hot spot with it.
+  const HCURSOR old_hand = hand_;
+  hand_ = static_cast<HCURSOR>(LoadImageW(instance_, MAKEINTRESOURCEW(IDC_HAND_POINTER),
+                                          IMAGE_CURSOR, px(kPointerTwips), px(kPointerTwips), 0));
+  if (!hand_) hand_ = LoadCursorW(nullptr, IDC_HAND);
+  if (GetCursor() == old_hand) SetCursor(hand_);
+  // The system's own pointer is shared and stays.
+  if (old_hand && old_hand != LoadCursorW(nullptr, IDC_HAND)) DestroyCursor(old_hand);
+  RedrawWindow(form_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+// The frame's parts may be drawn at another dpi than the client's (the system's, where
+// the frame does not follow the screen), so the estimate is measured and corrected.
+void MainWindow::size_client(int width, int height, const RECT* place) {
+  RECT frame{0, 0, width, height};
+  AdjustWindowRectEx(&frame, kFormStyle, FALSE, 0);
+  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (place ? 0 : SWP_NOMOVE);
+  const int left = place ? place->left : 0, top = place ? place->top : 0;
+  SetWindowPos(form_, nullptr, left, top, frame.right - frame.left, frame.bottom - frame.top,
+               flags);
+  RECT outer{}, client{};
+  GetWindowRect(form_, &outer);
+  GetClientRect(form_, &client);
+  if (client.right != width || client.bottom != height) {
+    SetWindowPos(form_, nullptr, left, top, outer.right - outer.left + width - client.right,
+                 outer.bottom - outer.top + height - client.bottom, flags);
+  }
 }
 
 HFONT MainWindow::font_for(const app::layout::Font& font) {
@@ -109,7 +165,8 @@ HFONT MainWindow::font_for(const app::layout::Font& font) {
   return slot;
 }
 
-// Children are made in tab order, which is also the order Tab walks them.
+// Children are made in tab order, which is also the order Tab walks them; lay_out gives
+// them their places and fonts.
 void MainWindow::create_controls() {
   for (const Control& c : app::layout::controls()) {
     // The hidden controls hold state, and that lives in state_; lines are painted.
@@ -147,11 +204,9 @@ void MainWindow::create_controls() {
       case Kind::line:
         continue;
     }
-    HWND hwnd = CreateWindowExW(ex_style, window_class, wide(c.text).c_str(), style, px(c.left),
-                                px(c.top), px(c.width), px(c.height), form_,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_,
-                                c.kind == Kind::picture_box ? this : nullptr);
-    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_for(*c.font)), FALSE);
+    CreateWindowExW(ex_style, window_class, wide(c.text).c_str(), style, 0, 0, 0, 0, form_,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_,
+                    c.kind == Kind::picture_box ? this : nullptr);
   }
 }
 
@@ -225,6 +280,10 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
         return TRUE;
       }
       break;
+    case WM_DPICHANGED:
+      // Moved to a screen of another dpi, or the screen's dpi changed.
+      lay_out(HIWORD(wparam), reinterpret_cast<const RECT*>(lparam));
+      return 0;
     case WM_PAINT: {
       PAINTSTRUCT paint;
       HDC dc = BeginPaint(form_, &paint);
@@ -239,17 +298,20 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
   return DefWindowProcW(form_, message, wparam, lparam);
 }
 
+// The table's lines run across or down; each is drawn as a box as thick as the dpi
+// makes a pixel, reaching both of its ends.
 void MainWindow::paint_separator(HDC dc) {
+  const int thickness = px(kLineTwips);
   for (Role role : {Role::separator_shadow, Role::separator_light}) {
     const Control& line = app::layout::control(role);
-    HPEN pen = CreatePen(PS_SOLID, 1, colour_ref(*line.colour));
-    HGDIOBJ old = SelectObject(dc, pen);
-    MoveToEx(dc, px(line.left), px(line.top), nullptr);
-    LineTo(dc, px(line.left + line.width), px(line.top + line.height));
-    // LineTo stops one pixel short of its end; the lines reach both of theirs.
-    SetPixelV(dc, px(line.left + line.width), px(line.top + line.height), colour_ref(*line.colour));
-    SelectObject(dc, old);
-    DeleteObject(pen);
+    const int x0 = px(std::min(line.left, line.left + line.width));
+    const int x1 = px(std::max(line.left, line.left + line.width));
+    const int y0 = px(std::min(line.top, line.top + line.height));
+    const int y1 = px(std::max(line.top, line.top + line.height));
+    const RECT box{x0, y0, x1 + thickness, y1 + thickness};
+    HBRUSH brush = CreateSolidBrush(colour_ref(*line.colour));
+    FillRect(dc, &box, brush);
+    DeleteObject(brush);
   }
 }
 
@@ -351,7 +413,8 @@ void MainWindow::refresh_titles() {
   InvalidateRect(list, nullptr, TRUE);
 }
 
-// The banner box shows the picture unscaled from its top-left corner, clipped by the box.
+// The banner box shows the picture from its top-left corner, scaled to the dpi and clipped
+// by the box.
 LRESULT CALLBACK MainWindow::picture_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
@@ -361,7 +424,7 @@ LRESULT CALLBACK MainWindow::picture_proc(HWND hwnd, UINT message, WPARAM wparam
     auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(hwnd, &paint);
-    if (self && self->banner_) draw_banner(dc, self->banner_);
+    if (self && self->banner_) draw_banner(dc, self->banner_, self->dpi_);
     EndPaint(hwnd, &paint);
     return 0;
   }

@@ -35,6 +35,11 @@ class MainWindow {
   bool register_classes();
   bool create();
   void create_controls();
+  // Sizes the frame and places every control, its font and the hand pointer for `dpi`;
+  // the frame goes to `place`'s corner when the system suggests one.
+  void lay_out(int dpi, const RECT* place = nullptr);
+  // Gives the form a client area of `width` by `height` pixels, at `place`'s corner if any.
+  void size_client(int width, int height, const RECT* place);
   HFONT font_for(const app::layout::Font& font);
   void centre();
   LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
@@ -55,7 +60,7 @@ class MainWindow {
   int dpi_ = 96;
   HCURSOR hand_ = nullptr;
   HBITMAP banner_ = nullptr;
-  std::array<HFONT, 4> fonts_{};  // one per face of the layout, made on first use
+  std::array<HFONT, 4> fonts_{};  // one per face of the layout at dpi_, made on first use
 };
 
 }  // namespace win32

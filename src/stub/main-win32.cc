@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "builder/extract_name.h"
@@ -111,11 +112,11 @@ class ReaderWindow {
     if (!RegisterClassExW(&window_class)) return false;
 
     HDC screen = GetDC(nullptr);
-    dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+    system_dpi_ = dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int width = scaled(520), height = scaled(420);
+    const int width = scaled(ids::kWidth), height = scaled(ids::kHeight);
     const int x = work.left + (work.right - work.left - width) / 2;
     const int y = work.top + (work.bottom - work.top - height) / 2;
     std::wstring caption = wide(stub::shown(opened_.book->name));
@@ -127,7 +128,7 @@ class ReaderWindow {
   HWND handle() const { return window_; }
 
  private:
-  int scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
+  int scaled(int pixels) const { return ids::scaled(pixels, dpi_); }
 
   HWND control(const wchar_t* kind, DWORD style, DWORD extended, int id, std::string_view text) {
     HWND h = CreateWindowExW(extended, kind, wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0,
@@ -137,12 +138,21 @@ class ReaderWindow {
     return h;
   }
 
-  void build_controls() {
+  // The system's message face at the window's dpi; the system gives it at its own.
+  void make_font() {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi_, system_dpi_);
+    HFONT old = std::exchange(font_, CreateFontIndirectW(&metrics.lfMessageFont));
+    for (HWND hwnd : {label_, list_, open_, save_}) {
+      if (hwnd) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    }
+    if (old) DeleteObject(old);
+  }
 
+  void build_controls() {
+    make_font();
     const auto& entries = opened_.book->entries;
     label_ = control(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, ids::kLabelId,
                      "共 " + std::to_string(entries.size()) + " " + std::string(texts::kFiles) +
@@ -164,16 +174,11 @@ class ReaderWindow {
   }
 
   void lay_out(int width, int height) {
-    const int margin = scaled(12), gap = scaled(8);
-    const int label_height = scaled(20), button_width = scaled(96), button_height = scaled(28);
-    const int buttons_top = height - margin - button_height;
-    MoveWindow(label_, margin, margin, width - 2 * margin, label_height, TRUE);
-    const int list_top = margin + label_height + gap / 2;
-    MoveWindow(list_, margin, list_top, width - 2 * margin, buttons_top - gap - list_top, TRUE);
-    MoveWindow(save_, width - margin - button_width, buttons_top, button_width, button_height,
-               TRUE);
-    MoveWindow(open_, width - margin - 2 * button_width - gap, buttons_top, button_width,
-               button_height, TRUE);
+    const ids::Layout at = ids::layout(width, height, dpi_);
+    for (auto [hwnd, box] : {std::pair{label_, at.label}, std::pair{list_, at.list},
+                             std::pair{open_, at.open}, std::pair{save_, at.save}}) {
+      MoveWindow(hwnd, box.left, box.top, box.width, box.height, TRUE);
+    }
   }
 
   const builder::IndexEntry* selected() const {
@@ -259,7 +264,19 @@ class ReaderWindow {
         return 0;
       case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(l);
-        info->ptMinTrackSize = {scaled(320), scaled(240)};
+        info->ptMinTrackSize = {scaled(ids::kMinWidth), scaled(ids::kMinHeight)};
+        return 0;
+      }
+      case WM_DPICHANGED: {
+        // Moved to a screen of another dpi: the suggested frame, laid out afresh.
+        dpi_ = HIWORD(w);
+        make_font();
+        const RECT* frame = reinterpret_cast<const RECT*>(l);
+        SetWindowPos(window_, nullptr, frame->left, frame->top, frame->right - frame->left,
+                     frame->bottom - frame->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT client{};
+        GetClientRect(window_, &client);
+        lay_out(client.right, client.bottom);
         return 0;
       }
       case WM_ACTIVATE:
@@ -317,6 +334,7 @@ class ReaderWindow {
   HWND focus_ = nullptr;
   HFONT font_ = nullptr;
   int dpi_ = 96;
+  int system_dpi_ = 96;
 };
 
 }  // namespace

@@ -1,12 +1,14 @@
-// Driving the real Tarvello.exe from outside, the way a person would: through its
-// windows, the system's dialogs and the keyboard. Everything here waits by polling with
-// a deadline, so a window that never comes fails the test instead of hanging it.
+// Driving the product's windows from outside, the way a person would: through their
+// controls, the system's dialogs and the screen. Everything here waits by polling with a
+// deadline, so a window that never comes fails the test instead of hanging it. The
+// driver is a 64-bit program and the product a 32-bit one: whatever crosses between them
+// in memory is laid out for the 32-bit side.
 #pragma once
 
 #include <windows.h>
 
-#include <commctrl.h>  // after windows.h, which it builds on
-
+#include <array>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -17,90 +19,83 @@
 
 namespace gui {
 
-// What the command line names.
+namespace fs = std::filesystem;
+
+// What the command line names. Each program on this kit runs its tests with
+//   PROGRAM --product=DIR --work=DIR [gtest options]
+// and the shell hands it every web address and PDF file to record.
 struct Paths {
-  std::wstring exe;     // the Tarvello.exe under test
-  std::wstring stub;    // the books.ini that lies beside it
-  std::wstring work;    // a folder of the tests' own; each scenario makes its folders here
-  std::wstring self;    // this driver, which also records the addresses the shell opens
-  std::wstring record;  // the file the recorder appends each address to
+  fs::path product;  // the product's programs: Tarvello.exe and books.ini
+  fs::path work;     // a folder of the tests' own
 };
-Paths& paths();
+const Paths& paths();
 
 std::wstring wide(std::string_view utf8);
 std::string utf8(std::wstring_view text);
-// "/a/b" (a Unix path, as ctest hands it over) becomes "Z:\a\b"; other paths stay.
-std::wstring windows_path(std::wstring path);
-std::wstring join(const std::wstring& dir, const std::wstring& name);
-
 // Polls `done` every 10 ms until it holds or `ms` milliseconds pass.
 bool wait_until(const std::function<bool()>& done, int ms = 10000);
 
-// Files, with wide names.
-void make_dirs(const std::wstring& path);
-void remove_tree(const std::wstring& path);
-bool write_bytes(const std::wstring& path, std::string_view bytes);
-std::optional<std::string> read_bytes(const std::wstring& path);
-bool exists(const std::wstring& path);
-// The names in a folder, sorted.
-std::vector<std::wstring> listing(const std::wstring& dir);
-// `n` bytes of a repeatable pattern for `seed`, so every test PDF is different.
-std::string pattern(std::size_t n, unsigned seed);
-
 std::wstring class_name(HWND hwnd);
-// The text of a window of any process; "" when it does not answer.
 std::wstring window_text(HWND hwnd);
-// Top-level windows of a process, visible ones only unless `all`.
-std::vector<HWND> top_windows(DWORD pid, bool all = false);
-// The children of `parent` at every depth, in Z order.
-std::vector<HWND> descendants(HWND parent);
-// Every top-level window of `pid` with its children, for failure messages.
+// The visible top-level windows of a process with their children, for failure messages.
 std::string describe_windows(DWORD pid);
+// A visible dialog of `pid` titled `caption` (any, when empty) and owned by `owner` (any,
+// when null); null after `ms`.
+HWND wait_dialog(DWORD pid, std::wstring_view caption, HWND owner = nullptr, int ms = 10000);
+// The items of a list box.
+std::vector<std::wstring> list_items(HWND list);
+// Types `path` into a file dialog's name box and presses its OK button.
+bool choose_file(HWND dialog, const fs::path& path);
 
-// A visible dialog of `pid` with the caption `caption` (any caption when it is empty),
-// owned by `owner` unless that is null; nullptr after `ms`.
-HWND wait_dialog(DWORD pid, std::wstring_view caption, int ms = 10000, HWND owner = nullptr);
-// Clicks the button `id` of a dialog by posting its notification: the dialog may be
-// running a modal loop of its own.
-bool press(HWND dialog, int id);
-bool wait_gone(HWND hwnd, int ms = 10000);
-
-struct MessageBoxSeen {
+struct Message {
   HWND hwnd = nullptr;
   HWND owner = nullptr;
-  std::wstring title;
-  std::wstring text;
-  std::vector<int> buttons;  // ids of its push buttons
+  std::wstring title, text;
+  std::vector<int> buttons;
 };
-// Reads a message box: its caption, its text and its buttons.
-MessageBoxSeen read_message_box(HWND box);
+// The next message box of `pid`, read once it holds its text and buttons.
+std::optional<Message> wait_message(DWORD pid, int ms = 10000);
+// Presses its OK button and waits for it to go.
+bool dismiss(const Message& message);
 
-// One run of Tarvello.exe from a fresh app folder of its own.
-class App {
+// A child window's rectangle in its parent's client area, as left, top, right, bottom.
+std::array<LONG, 4> place(HWND hwnd);
+// The pixels of `rect` of `hwnd`'s client area as the screen shows them, row by row.
+std::vector<COLORREF> grab(HWND hwnd, RECT rect);
+bool bring_to_front(HWND hwnd);
+// Tells `window` that its screen's dpi became `dpi`, suggesting a frame of `size` in the
+// middle of the screen.
+bool change_dpi(HWND window, int dpi, SIZE size);
+
+// One run of a program at `dpi` (the prefix's LogPixels, which a program reads when it
+// starts), ended with the test at the latest.
+class Process {
  public:
-  // Makes work\<name> afresh with a copy of Tarvello.exe and, unless `with_stub` is
-  // false, books.ini beside it.
-  explicit App(const std::wstring& name, bool with_stub = true);
-  ~App();
-  App(const App&) = delete;
-  App& operator=(const App&) = delete;
+  Process() = default;
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
 
-  const std::wstring& folder() const { return folder_; }
-  std::wstring file(const std::wstring& name) const { return join(folder_, name); }
+  bool start(const fs::path& exe, int dpi = 96);
+  DWORD pid() const { return info_.dwProcessId; }
+  // The exit code, or -1 while it still runs after `ms`.
+  long exit_code(int ms = 10000) const;
+  // Its visible top-level window of `window_class`; null, with the test failed, after 20 s.
+  HWND wait_window(const wchar_t* window_class) const;
 
-  // Starts the program, from a current folder other than its own.
-  bool launch();
-  // Launches and waits for the window to be shown; false (with the reason recorded
-  // as a test failure) otherwise.
-  bool start();
-  DWORD pid() const { return pid_; }
-  HANDLE process() const { return process_; }
-  // The main window, visible or not; nullptr while there is none.
-  HWND find_form() const;
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+// Tarvello.exe, and books.ini unless `with_reader` is false, copied into `folder` afresh.
+class App : public Process {
+ public:
+  explicit App(const fs::path& folder, bool with_reader = true);
+  // Starts the window and waits for it.
+  bool open(int dpi = 96);
+  const fs::path& folder() const { return folder_; }
   HWND form() const { return form_; }
   HWND item(app::layout::Role role) const;
-  bool running() const;
-  bool wait_exit(int ms = 10000) const;
 
   // Returns once the window has handled everything sent or posted to it before.
   void settle() const;
@@ -108,80 +103,27 @@ class App {
   void click(app::layout::Role role) const;
   // A click whose handler opens a dialog or a message box: posted, returns at once.
   void post_click(app::layout::Role role) const;
-
   std::vector<std::wstring> titles() const;
-  int selected() const;
   void select(int position) const;
   void set_book_name(const std::wstring& name) const;
-
-  // The message box that the window shows next (within `ms`), read; nullopt if none.
-  std::optional<MessageBoxSeen> wait_message(int ms = 10000) const;
-  // Reads the next message box and presses its OK button.
-  std::optional<MessageBoxSeen> dismiss_message(int ms = 10000) const;
-  // A visible top-level window of the program other than the main window, if any.
-  HWND other_window() const;
-
-  // The open-file dialog, after a click on the add-file button.
-  HWND open_file_dialog() const;
-  // The whole add-file command: click, type `path` into the dialog, press Open.
-  bool add_file(const std::wstring& path) const;
-  // The folder browser, after a click on the add-folder button.
-  HWND folder_browser() const;
-  // The whole add-folder command: click, open the tree from the desktop down along the
-  // items named `tree_path`, select the last one, press OK.
-  bool add_folder(const std::vector<std::wstring>& tree_path) const;
-  bool add_desktop_folder(const std::wstring& name) const { return add_folder({name}); }
+  // Add file through the open-file dialog, which shows `type` as its file type.
+  bool add_file(const fs::path& file, std::wstring* type = nullptr) const;
+  // Add folder through the folder browser, choosing the folder `name` on the desktop.
+  bool add_folder(const std::wstring& name) const;
 
  private:
-  std::wstring folder_;
-  HANDLE process_ = nullptr;
-  DWORD pid_ = 0;
+  fs::path folder_;
   HWND form_ = nullptr;
 };
 
-// The open-file dialog: the file-name box and the type list.
-HWND file_name_box(HWND dialog);
-HWND file_type_box(HWND dialog);
-// The items of a combo box of any process.
-std::vector<std::wstring> combo_items(HWND combo);
-// Types `path` into the dialog and presses Open.
-bool type_file_name(HWND dialog, const std::wstring& path);
+// The prefix user's desktop, whose folders the folder browser shows at the top.
+fs::path desktop();
+// The bytes of a file; none when it cannot be read, or not yet.
+std::string contents(const fs::path& file);
 
-// The folder browser's tree, and its items by the text they show.
-HWND browser_tree(HWND browser);
-struct TreeItem {
-  HTREEITEM handle = nullptr;
-  std::wstring text;
-};
-// The children of `parent` (nullptr: the roots), expanded first so they exist.
-std::vector<TreeItem> tree_children(HWND tree, DWORD pid, HTREEITEM parent);
-// The child of `parent` whose text is `text`; nullptr, with the test failed, if none.
-HTREEITEM find_tree_item(HWND tree, DWORD pid, HTREEITEM parent, std::wstring_view text);
-// The prefix user's desktop folder, which the browser shows as top-level items.
-std::wstring desktop_folder();
-// The name under which the shell shows a file-system path, and "My Computer".
-std::wstring shell_name(const std::wstring& path);
-std::wstring computer_name();
-
-// The addresses that the shell was asked to open, in order, since clear_addresses().
-void clear_addresses();
-std::vector<std::string> addresses();
-bool wait_addresses(std::size_t count, int ms = 10000);
-// Makes the shell hand every http address to this driver's recorder.
-bool install_address_recorder();
-// The recorder itself: `driver record FILE ADDRESS`.
-int record_address(const std::wstring& file, const std::wstring& address);
-
-// The pixels on the screen in `rect` (screen coordinates), row by row.
-std::vector<COLORREF> grab_screen(const RECT& rect);
-
-// Keyboard and mouse through the system's input queue.
-void press_key(WORD vk, bool shift = false);
-void move_mouse(POINT screen);
-void click_mouse(POINT screen);
-// The window that holds the keyboard focus in the thread of `hwnd`.
-HWND focus_of(HWND hwnd);
-// Brings the main window to the front so that keys and the mouse reach it.
-bool bring_to_front(HWND hwnd);
+// What the shell was asked to open since clear_record(), in order.
+void clear_record();
+std::vector<std::string> recorded();
+bool wait_recorded(std::size_t count);
 
 }  // namespace gui

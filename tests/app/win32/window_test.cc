@@ -1,382 +1,261 @@
-// The window as a person meets it: its layout, the keyboard, start-up without the
-// reader, and the two web links.
+// The window of the 32-bit product under Wine, as a person meets it: one scenario from a
+// book name to a finished e-book through the system's own dialogs, in rows for the
+// screen's dpi and the system's code page; the refusal to start without the reader; and
+// what the two programs tell the system about themselves.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "app/messages.h"
+#include "app/win32/main_window.h"
+#include "builder/container.h"
 #include "gui_kit.h"
 #include "links/code_list.h"
+#include "support/temp_dir.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using app::layout::Control;
 using app::layout::Kind;
 using app::layout::Role;
-using app::layout::to_pixels;
-using gui::App;
+using gui::utf8;
+using gui::wide;
 
-const std::wstring kTitle = gui::wide(app::text::kMessageTitle);
+constexpr SIZE kBanner{198, 222};  // assets/banner.jpg at 96 dpi
 
-// A control's rectangle in the client coordinates of the main window.
-RECT client_rect_of(HWND form, HWND control) {
-  RECT r{};
-  GetWindowRect(control, &r);
-  MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
-
-POINT centre_on_screen(HWND hwnd) {
-  RECT r{};
-  GetWindowRect(hwnd, &r);
-  return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
-std::wstring expected_class(Kind kind) {
-  switch (kind) {
-    case Kind::text_box:
-      return L"Edit";
-    case Kind::list_box:
-      return L"ListBox";
-    case Kind::push_button:
-      return L"Button";
-    case Kind::picture_box:
-      return L"TarvelloPicture";
-    case Kind::label:
-      return L"Static";
-    case Kind::file_list:
-    case Kind::line:
-      break;
-  }
-  return L"";
-}
-
-HCURSOR current_cursor() {
-  CURSORINFO info{};
-  info.cbSize = sizeof info;
-  GetCursorInfo(&info);
-  return info.hCursor;
-}
-
-// One window for the whole suite: each test goes on from where the last one left it.
-class Window : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    app_ = new App(L"window");
-    if (!app_->start()) {
-      delete app_;
-      app_ = nullptr;
-    }
-  }
-  static void TearDownTestSuite() {
-    delete app_;
-    app_ = nullptr;
-  }
-  void SetUp() override {
-    ASSERT_NE(app_, nullptr) << "the window did not come up";
-    ASSERT_TRUE(app_->running());
-  }
-
-  static App* app_;
-};
-App* Window::app_ = nullptr;
-
-TEST_F(Window, CaptionSizeAndPlace) {
-  HWND form = app_->form();
-  EXPECT_EQ(gui::window_text(form), gui::wide(app::text::kCaption));
-  RECT client{};
-  GetClientRect(form, &client);
-  EXPECT_EQ(client.right, 575);
-  EXPECT_EQ(client.bottom, 377);
-
-  // Centred on the screen, from the outer size.
-  RECT outer{};
-  GetWindowRect(form, &outer);
-  const int width = outer.right - outer.left;
-  const int height = outer.bottom - outer.top;
-  EXPECT_NEAR(outer.left, (GetSystemMetrics(SM_CXSCREEN) - width) / 2, 1);
-  EXPECT_NEAR(outer.top, (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 1);
-  // A fixed frame: it cannot be resized or maximised.
-  const LONG style = GetWindowLongW(form, GWL_STYLE);
-  EXPECT_FALSE(style & WS_THICKFRAME);
-  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
-  EXPECT_TRUE(style & WS_MINIMIZEBOX);
-}
-
-TEST_F(Window, EveryControlWhereTheLayoutPutsIt) {
-  HWND form = app_->form();
-  for (const Control& c : app::layout::controls()) {
-    SCOPED_TRACE(c.name);
-    if (c.kind == Kind::line) continue;  // painted on the form
-    HWND hwnd = GetDlgItem(form, c.id);
-    if (!c.visible) {
-      EXPECT_TRUE(hwnd == nullptr || !IsWindowVisible(hwnd));
-      continue;
-    }
-    ASSERT_NE(hwnd, nullptr);
-    EXPECT_TRUE(IsWindowVisible(hwnd));
-    EXPECT_TRUE(IsWindowEnabled(hwnd));
-    EXPECT_EQ(gui::class_name(hwnd), expected_class(c.kind));
-    const RECT r = client_rect_of(form, hwnd);
-    EXPECT_EQ(r.left, to_pixels(c.left));
-    EXPECT_EQ(r.top, to_pixels(c.top));
-    EXPECT_EQ(r.right - r.left, to_pixels(c.width));
-    // For the list too: the table's height is a whole number of rows of the designed face.
-    EXPECT_EQ(r.bottom - r.top, to_pixels(c.height));
-    if (c.kind == Kind::push_button || c.kind == Kind::label) {
-      EXPECT_EQ(gui::window_text(hwnd), gui::wide(c.text));
-    }
-    const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
-    if (c.kind == Kind::push_button) {
-      // No default button: Enter must not press anything.
-      EXPECT_EQ(style & BS_TYPEMASK, BS_PUSHBUTTON);
-    }
-    if (c.kind == Kind::list_box) {
-      EXPECT_FALSE(style & LBS_SORT) << "titles stay in the order they were added";
-      EXPECT_FALSE(style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) << "one selection at most";
-    }
-    if (c.kind == Kind::text_box) {
-      EXPECT_FALSE(style & (ES_MULTILINE | ES_PASSWORD));
-    }
-  }
-}
-
-// A control's box on the screen, from its place in the layout.
-RECT screen_box(HWND form, const Control& c) {
-  RECT r{to_pixels(c.left), to_pixels(c.top), to_pixels(c.left + c.width),
-         to_pixels(c.top + c.height)};
-  MapWindowPoints(form, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
-
-struct Census {
-  int red = 0, blue = 0, dark = 0, bluish = 0, total = 0;
-};
-
-Census count_colours(const std::vector<COLORREF>& pixels) {
-  Census n;
-  for (COLORREF p : pixels) {
-    const int r = GetRValue(p), g = GetGValue(p), b = GetBValue(p);
-    n.red += r >= 200 && g <= 80 && b <= 80;
-    n.blue += b >= 200 && r <= 80 && g <= 80;
-    n.dark += r <= 100 && g <= 100 && b <= 100;
-    n.bluish += b > r + 30 && b > g;
-    ++n.total;
-  }
-  return n;
-}
-
-// What the layout says about colours: the etched separator across the whole width, the
-// red title, the blue link, the other labels in the text colour, and the banner that the
-// hidden controls never cover.
-TEST_F(Window, SeparatorLabelsAndBannerInTheirColours) {
-  ASSERT_TRUE(gui::bring_to_front(app_->form()));
-  gui::move_mouse({0, 0});
-  app_->settle();
-  HWND form = app_->form();
+// What the screen shows where the table puts the separator's lines and the banner at
+// `dpi`: each fault found, in words.
+std::vector<std::string> looks(const gui::App& app, int dpi) {
+  const auto px = [dpi](int twips) { return app::layout::to_pixels(twips, dpi); };
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  std::vector<std::string> faults;
   for (Role role : {Role::separator_shadow, Role::separator_light}) {
     const Control& line = app::layout::control(role);
-    SCOPED_TRACE(line.name);
-    RECT row{0, to_pixels(line.top), to_pixels(app::layout::kClientWidth), to_pixels(line.top) + 1};
-    MapWindowPoints(form, nullptr, reinterpret_cast<POINT*>(&row), 2);
-    const auto pixels = gui::grab_screen(row);
-    ASSERT_EQ(pixels.size(), 575u);
-    const COLORREF want = RGB(line.colour->r, line.colour->g, line.colour->b);
-    const auto off =
-        std::count_if(pixels.begin(), pixels.end(), [&](COLORREF p) { return p != want; });
-    EXPECT_EQ(off, 0) << "pixels of another colour on the line";
-  }
-  for (const Control& c : app::layout::controls()) {
-    if (c.kind != Kind::label) continue;
-    SCOPED_TRACE(c.name);
-    const Census n = count_colours(gui::grab_screen(screen_box(form, c)));
-    if (c.role == Role::product_title) {
-      EXPECT_GE(n.red, 10) << "red title";
-      EXPECT_EQ(n.blue, 0);
-    } else if (c.role == Role::home_page_link) {
-      EXPECT_GE(n.blue, 10) << "blue link";
-      EXPECT_EQ(n.red, 0);
-    } else {
-      EXPECT_GE(n.dark, 10) << "text in the text colour";
-      EXPECT_EQ(n.red + n.blue, 0);
+    const auto row = gui::grab(
+        app.form(), {0, px(line.top), px(app::layout::kClientWidth), px(line.top) + px(15)});
+    if (std::count(row.begin(), row.end(), RGB(line.colour->r, line.colour->g, line.colour->b)) !=
+        static_cast<long>(row.size())) {
+      faults.push_back(std::string(line.name) + " is not one line across the window");
     }
   }
-  // The banner is a blue picture; a hidden control shown over it would be a white box.
-  const Census banner =
-      count_colours(gui::grab_screen(screen_box(form, app::layout::control(Role::banner))));
-  EXPECT_GT(banner.bluish * 2, banner.total) << "the banner is mostly blue";
-  for (Role role : {Role::paths, Role::folder_listing, Role::scratch}) {
-    const Control& c = app::layout::control(role);
-    const Census n = count_colours(gui::grab_screen(screen_box(form, c)));
-    EXPECT_GT(n.bluish * 3, n.total)
-        << c.name << " covers the banner: " << n.bluish << " of " << n.total << " pixels blue";
+  // The picture, scaled with its box, reaches the box's right and bottom edges.
+  RECT inside{};
+  GetClientRect(app.item(Role::banner), &inside);
+  const LONG right = std::min<LONG>(inside.right, MulDiv(kBanner.cx, dpi, 96));
+  const LONG bottom = std::min<LONG>(inside.bottom, MulDiv(kBanner.cy, dpi, 96));
+  for (RECT edge : {RECT{right - 1, 0, right, bottom}, RECT{0, bottom - 1, right, bottom}}) {
+    const auto pixels = gui::grab(app.item(Role::banner), edge);
+    if (std::count(pixels.begin(), pixels.end(), face)) faults.push_back("the banner falls short");
   }
+  return faults;
 }
 
-TEST_F(Window, StartsEmptyWithTheFocusInTheNameBox) {
-  EXPECT_EQ(gui::window_text(app_->item(Role::book_name)), L"");
-  EXPECT_TRUE(app_->titles().empty());
-  EXPECT_EQ(app_->selected(), LB_ERR);
-  EXPECT_EQ(gui::focus_of(app_->form()), app_->item(Role::book_name));
-}
-
-TEST_F(Window, TabWalksTheControlsInOrderAndShiftTabBack) {
-  ASSERT_TRUE(gui::bring_to_front(app_->form()));
-  std::vector<const Control*> ring;
+// The window as the table lays it out at `dpi`: the client area, every control's
+// rectangle, text in faces of the size the dpi gives them, and what the screen shows.
+void expect_layout(const gui::App& app, int dpi) {
+  SCOPED_TRACE(std::to_string(dpi) + " dpi");
+  const auto px = [dpi](int twips) { return app::layout::to_pixels(twips, dpi); };
+  RECT client{};
+  GetClientRect(app.form(), &client);
+  EXPECT_EQ(client.right, px(app::layout::kClientWidth));
+  EXPECT_EQ(client.bottom, px(app::layout::kClientHeight));
   for (const Control& c : app::layout::controls()) {
-    if (app::layout::takes_focus(c)) ring.push_back(&c);
+    HWND hwnd = GetDlgItem(app.form(), c.id);
+    if (c.kind == Kind::line) continue;
+    EXPECT_EQ(hwnd && IsWindowVisible(hwnd), c.visible) << c.name;
+    if (c.visible) {
+      EXPECT_EQ(gui::place(hwnd),
+                (std::array<LONG, 4>{px(c.left), px(c.top), px(c.left) + px(c.width),
+                                     px(c.top) + px(c.height)}))
+          << c.name;
+    }
   }
-  ASSERT_EQ(ring.front()->role, Role::book_name);
-  auto focus_on = [&](const Control* c) {
-    HWND want = GetDlgItem(app_->form(), c->id);
-    HWND got = nullptr;
-    const bool ok =
-        gui::wait_until([&] { return (got = gui::focus_of(app_->form())) == want; }, 3000);
-    EXPECT_TRUE(ok) << "focus should be on " << c->name << ", is on control id "
-                    << (got ? GetDlgCtrlID(got) : 0);
-    return ok;
-  };
-  ASSERT_TRUE(focus_on(ring.front()));
-  for (std::size_t i = 1; i <= ring.size(); ++i) {
-    gui::press_key(VK_TAB);
-    if (!focus_on(ring[i % ring.size()])) return;
-  }
-  for (std::size_t i = ring.size(); i > 0; --i) {
-    gui::press_key(VK_TAB, true);
-    if (!focus_on(ring[(i - 1) % ring.size()])) return;
-  }
-}
-
-TEST_F(Window, EnterAndEscapeInTheNameBoxDoNothing) {
-  ASSERT_TRUE(gui::bring_to_front(app_->form()));
-  HWND box = app_->item(Role::book_name);
-  gui::click_mouse(centre_on_screen(box));
-  ASSERT_TRUE(gui::wait_until([&] { return gui::focus_of(app_->form()) == box; }, 3000));
-  app_->set_book_name(L"测试");
-  gui::press_key(VK_END);
-  gui::press_key(VK_RETURN);
-  gui::press_key(VK_ESCAPE);
-  // A key typed after them lands in the box only once both were handled, and only if
-  // neither opened a message (which would take the focus) nor closed the window.
-  gui::press_key('X');
-  EXPECT_TRUE(gui::wait_until([&] { return gui::window_text(box) == L"测试x"; }, 3000))
-      << "the name box holds \"" << gui::utf8(gui::window_text(box)) << "\"\n"
-      << gui::describe_windows(app_->pid());
-  EXPECT_EQ(app_->other_window(), nullptr) << gui::describe_windows(app_->pid());
-  EXPECT_TRUE(app_->running());
-  EXPECT_TRUE(IsWindowVisible(app_->form()));
-  EXPECT_EQ(gui::listing(app_->folder()),
-            (std::vector<std::wstring>{L"Tarvello.exe", L"books.ini"}))
-      << "nothing was built";
-}
-
-TEST_F(Window, HandPointerOverTheHomePageLinkOnly) {
-  ASSERT_TRUE(gui::bring_to_front(app_->form()));
-  gui::move_mouse(centre_on_screen(app_->item(Role::home_page_label)));
-  Sleep(200);
-  app_->settle();
-  const HCURSOR arrow = current_cursor();
-  gui::move_mouse(centre_on_screen(app_->item(Role::home_page_link)));
-  EXPECT_TRUE(gui::wait_until([&] { return current_cursor() != arrow; }, 3000))
-      << "the pointer did not change over the link";
-  gui::move_mouse(centre_on_screen(app_->item(Role::product_title)));
-  EXPECT_TRUE(gui::wait_until([&] { return current_cursor() == arrow; }, 3000))
-      << "the pointer stayed changed off the link";
-}
-
-TEST_F(Window, ClosingEndsTheProcessAtOnce) {
-  PostMessageW(app_->form(), WM_CLOSE, 0, 0);
-  EXPECT_TRUE(app_->wait_exit(5000)) << gui::describe_windows(app_->pid());
-}
-
-// Start-up without the reader beside the program: a message, the home page, the end;
-// the window is never shown.
-void expect_refusal(App& app) {
-  gui::clear_addresses();
-  ASSERT_TRUE(app.launch());
-  bool shown = false;
-  HWND box = nullptr;
-  gui::wait_until(
-      [&] {
-        if (HWND form = app.find_form(); form && IsWindowVisible(form)) shown = true;
-        for (HWND hwnd : gui::top_windows(app.pid())) {
-          if (gui::class_name(hwnd) == L"#32770") box = hwnd;
-        }
-        return box != nullptr || !app.running();
-      },
-      20000);
-  ASSERT_NE(box, nullptr) << "no message\n" << gui::describe_windows(app.pid());
-  gui::MessageBoxSeen seen;
-  gui::wait_until(
-      [&] {
-        seen = gui::read_message_box(box);
-        return !seen.text.empty() && !seen.buttons.empty();
-      },
-      2000);
-  EXPECT_EQ(seen.title, kTitle);
-  EXPECT_EQ(seen.text, gui::wide(app::text::kStubMissing));
-  EXPECT_EQ(seen.buttons, std::vector<int>{IDOK});
-  EXPECT_EQ(seen.owner, app.find_form()) << "the message belongs to the main window";
-  EXPECT_TRUE(gui::addresses().empty()) << "the home page opens only after OK";
-
-  ASSERT_TRUE(gui::press(box, IDOK));
-  const bool ended = gui::wait_until(
-      [&] {
-        if (HWND form = app.find_form(); form && IsWindowVisible(form)) shown = true;
-        return !app.running();
-      },
-      10000);
-  EXPECT_TRUE(ended) << "the program went on\n" << gui::describe_windows(app.pid());
-  EXPECT_FALSE(shown) << "the main window was shown";
-  EXPECT_TRUE(gui::wait_addresses(1));
-  EXPECT_EQ(gui::addresses(), std::vector<std::string>{links::home_page_address()});
-}
-
-TEST(Startup, WithoutTheReaderShowsTheMessageOpensTheHomePageAndEnds) {
-  App app(L"startup-missing", false);
-  expect_refusal(app);
-  EXPECT_EQ(gui::listing(app.folder()), std::vector<std::wstring>{L"Tarvello.exe"});
-}
-
-TEST(Startup, AFolderOrAHiddenFileNamedBooksIniIsNoReader) {
-  {
-    SCOPED_TRACE("folder");
-    App app(L"startup-folder", false);
-    gui::make_dirs(app.file(L"books.ini"));
-    expect_refusal(app);
-  }
-  {
-    SCOPED_TRACE("hidden file");
-    App app(L"startup-hidden");
-    SetFileAttributesW(app.file(L"books.ini").c_str(), FILE_ATTRIBUTE_HIDDEN);
-    expect_refusal(app);
-  }
-}
-
-TEST(Links, HelpButtonAndHomePageLinkOpenTheirAddresses) {
-  App app(L"links");
-  ASSERT_TRUE(app.start());
+  // A row of the list is a little taller than the em of its face at this dpi.
+  const int em = MulDiv(app::layout::kDefaultFont.points, dpi, 72);
+  const LRESULT row = SendMessageW(app.item(Role::titles), LB_GETITEMHEIGHT, 0, 0);
+  EXPECT_TRUE(row >= em && row < 2 * em) << row << " pixels a row in a face of " << em;
   ASSERT_TRUE(gui::bring_to_front(app.form()));
-  gui::clear_addresses();
-  // The other labels and the banner are no links.
-  for (Role role :
-       {Role::home_page_label, Role::product_title, Role::author, Role::contact, Role::banner}) {
-    gui::click_mouse(centre_on_screen(app.item(role)));
+  std::vector<std::string> faults;
+  gui::wait_until([&] { return (faults = looks(app, dpi)).empty(); }, 5000);
+  EXPECT_EQ(faults, std::vector<std::string>{});
+}
+
+// One run of the scenario: the window, and the PDFs it is given with the titles they
+// should end as, in book order.
+struct Scenario {
+  fs::path docs;       // a folder for the loose PDF
+  std::wstring shelf;  // a folder on the desktop, for the folder browser
+  gui::App app;
+  std::vector<std::pair<std::wstring, fs::path>> book;
+};
+
+void add_through_dialogs(Scenario& s) {
+  std::wstring type;
+  ASSERT_TRUE(s.app.add_file(s.docs / L"第一章 总论.pdf", &type));
+  EXPECT_EQ(type, wide(app::text::kPdfFilterLabel));
+  ASSERT_TRUE(s.app.add_folder(s.shelf));
+  s.book = {{L"第一章 总论", s.docs / L"第一章 总论.pdf"},
+            {L"第二章 方法", gui::desktop() / s.shelf / L"第二章 方法.pdf"},
+            {L"附录", gui::desktop() / s.shelf / L"附录.pdf"}};
+}
+
+void reorder_with_buttons(Scenario& s) {
+  s.app.select(0);
+  s.app.click(Role::move_down);
+  std::swap(s.book[0], s.book[1]);
+}
+
+// Builds, then reads the e-book back: the reader beside the window at its head, and
+// each PDF byte for byte under its title in the list's order.
+void build_and_read_back(Scenario& s) {
+  s.app.set_book_name(L"我的书");
+  s.app.post_click(Role::build);
+  const auto message = gui::wait_message(s.app.pid(), 30000);
+  ASSERT_TRUE(message) << gui::describe_windows(s.app.pid());
+  EXPECT_EQ(message->text, wide(app::text::kBuilt));
+  EXPECT_EQ(message->owner, s.app.form());
+  ASSERT_TRUE(gui::dismiss(*message));
+
+  const std::string path = utf8((s.app.folder() / L"我的书.exe").wstring());
+  const auto read = builder::read_book(path);
+  ASSERT_EQ(read.error, builder::ReadError::none) << builder::describe(read);
+  EXPECT_EQ(read.book->name, "我的书");
+  const std::string bytes = gui::contents(s.app.folder() / L"我的书.exe");
+  EXPECT_TRUE(bytes.starts_with(gui::contents(s.app.folder() / L"books.ini")));
+  ASSERT_EQ(read.book->entries.size(), s.book.size());
+  for (std::size_t i = 0; i < s.book.size(); ++i) {
+    const builder::IndexEntry& entry = read.book->entries[i];
+    EXPECT_EQ(entry.title, utf8(s.book[i].first));
+    EXPECT_TRUE(bytes.substr(entry.position - 1, entry.length) == gui::contents(s.book[i].second))
+        << entry.title;
   }
-  gui::click_mouse(centre_on_screen(app.item(Role::home_page_link)));
-  ASSERT_TRUE(gui::wait_addresses(1)) << "the home-page link opened nothing";
-  app.click(Role::help);
-  ASSERT_TRUE(gui::wait_addresses(2)) << "the help button opened nothing";
-  gui::click_mouse(centre_on_screen(app.item(Role::home_page_link)));
-  ASSERT_TRUE(gui::wait_addresses(3)) << "a second click opened nothing";
-  Sleep(300);
-  // The link opens the stored address, whatever its own text shows.
-  EXPECT_EQ(gui::addresses(),
-            (std::vector<std::string>{links::home_page_address(), links::help_address(),
-                                      links::home_page_address()}));
-  EXPECT_EQ(app.other_window(), nullptr) << gui::describe_windows(app.pid());
-  EXPECT_TRUE(app.titles().empty());
+}
+
+struct Row {
+  const char* name;
+  int dpi;
+  UINT code_page;   // the system's ANSI code page, from the locale Wine runs in
+  int changed_dpi;  // a dpi the screen changes to and back from, or 0
+  // The steps a row may take its own way: rows to come drop the files on the window,
+  // order the list with Delete and Ctrl+Up/Down, close the window while it builds, or
+  // end in a failure message that names its cause.
+  void (*add)(Scenario&) = add_through_dialogs;
+  void (*reorder)(Scenario&) = reorder_with_buttons;
+  void (*finish)(Scenario&) = build_and_read_back;
+};
+
+const Row kRows[] = {
+    {"chinese_96dpi", 96, 936, 144},
+    {"chinese_144dpi", 144, 936, 0},
+    // Chinese names where the system's code page has none of them.
+    {"western", 96, 1252, 0},
+};
+
+class Window : public testing::TestWithParam<Row> {};
+
+TEST_P(Window, FromABookNameToAnEbook) {
+  const Row& row = GetParam();
+  ASSERT_EQ(GetACP(), row.code_page) << "the western row runs under TARVELLO_LOCALE=en_US.UTF-8";
+  const fs::path home = gui::paths().work / row.name;
+  Scenario s{home / L"docs", L"书库 " + wide(row.name), gui::App(home / L"app"), {}};
+  for (const fs::path& folder : {s.docs, gui::desktop() / s.shelf}) {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+  }
+  std::uint32_t seed = 0;
+  for (const auto& [path, size] : {std::pair{s.docs / L"第一章 总论.pdf", 3000},
+                                   std::pair{gui::desktop() / s.shelf / L"第二章 方法.pdf", 70000},
+                                   std::pair{gui::desktop() / s.shelf / L"附录.pdf", 7}}) {
+    testing_support::write_file(utf8(path.wstring()), testing_support::pattern_bytes(size, ++seed));
+  }
+
+  ASSERT_TRUE(s.app.open(row.dpi));
+  expect_layout(s.app, row.dpi);
+  // To a screen of another dpi and back: laid out afresh from the table each time.
+  for (int dpi : {row.changed_dpi, row.dpi}) {
+    const auto px = [dpi](int twips) { return app::layout::to_pixels(twips, dpi); };
+    if (!row.changed_dpi) break;
+    ASSERT_TRUE(gui::change_dpi(s.app.form(), dpi,
+                                {px(app::layout::kClientWidth), px(app::layout::kClientHeight)}));
+    expect_layout(s.app, dpi);
+  }
+  ASSERT_NO_FATAL_FAILURE(row.add(s));
+  ASSERT_NO_FATAL_FAILURE(row.reorder(s));
+  std::vector<std::wstring> titles;
+  for (const auto& entry : s.book) titles.push_back(entry.first);
+  EXPECT_EQ(s.app.titles(), titles);
+  row.finish(s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Window, testing::ValuesIn(kRows),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// Without the reader beside it: the message, the home page once it is dismissed, and the
+// end, the window never shown.
+TEST(Startup, WithoutTheReaderRefusesToStart) {
+  gui::App app(gui::paths().work / L"no-reader", false);
+  gui::clear_record();
+  ASSERT_TRUE(app.start(app.folder() / L"Tarvello.exe"));
+  const auto message = gui::wait_message(app.pid(), 20000);
+  ASSERT_TRUE(message) << gui::describe_windows(app.pid());
+  EXPECT_EQ(message->title, wide(app::text::kMessageTitle));
+  EXPECT_EQ(message->text, wide(app::text::kStubMissing));
+  EXPECT_EQ(message->buttons, std::vector<int>{IDOK});
+  EXPECT_EQ(gui::class_name(message->owner), win32::kFormClass);
+  EXPECT_FALSE(IsWindowVisible(message->owner));
+  EXPECT_TRUE(gui::recorded().empty()) << "the home page opens only after OK";
+  ASSERT_TRUE(gui::dismiss(*message));
+  EXPECT_EQ(app.exit_code(), 0);
+  EXPECT_TRUE(gui::wait_recorded(1));
+  EXPECT_EQ(gui::recorded(), std::vector<std::string>{links::home_page_address()});
+}
+
+// A resource of a built program, read back from its file.
+std::string resource(const fs::path& file, const wchar_t* type, const wchar_t* name) {
+  HMODULE module = LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  HRSRC found = module ? FindResourceW(module, name, type) : nullptr;
+  const char* data =
+      found ? static_cast<const char*>(LockResource(LoadResource(module, found))) : nullptr;
+  const std::string bytes = data ? std::string(data, SizeofResource(module, found)) : "";
+  if (module) FreeLibrary(module);
+  return bytes;
+}
+
+// Both programs run as the user who starts them whatever their name, on Windows 7 to 11,
+// at the screen's own dpi, with the common controls of version 6.
+TEST(Resources, BothProgramsCarryTheirManifest) {
+  for (const wchar_t* program : {L"Tarvello.exe", L"books.ini"}) {
+    const std::string manifest =
+        resource(gui::paths().product / program, RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID);
+    for (const char* part : {R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)",
+                             "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // Windows 7
+                             "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
+                             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // 8.1
+                             "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // 10 and 11
+                             ">true</dpiAware>", ">PerMonitorV2, System</dpiAwareness>",
+                             R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")"}) {
+      EXPECT_NE(manifest.find(part), std::string::npos) << utf8(program) << " lacks " << part;
+    }
+  }
+}
+
+TEST(Resources, TheWindowStatesItsVersion) {
+  const std::wstring exe = (gui::paths().product / L"Tarvello.exe").wstring();
+  std::string data(GetFileVersionInfoSizeW(exe.c_str(), nullptr), '\0');
+  ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+  for (const auto& [key, value] :
+       {std::pair{L"ProductName", L"Tarvello"}, std::pair{L"FileVersion", L"2012.916.0003"},
+        std::pair{L"OriginalFilename", L"Tarvello.exe"}}) {
+    const std::wstring path = std::wstring(L"\\StringFileInfo\\080404b0\\") + key;
+    wchar_t* text = nullptr;
+    UINT chars = 0;
+    ASSERT_TRUE(VerQueryValueW(data.data(), path.c_str(), reinterpret_cast<void**>(&text), &chars));
+    EXPECT_EQ(std::wstring(text), value);
+  }
 }
 
 }  // namespace

@@ -1,43 +1,48 @@
 #!/bin/sh
-# A picture of the Windows window: the x86_64 Tarvello.exe under Xvfb, in the prefix of the
-# window's tests, with a book name and three titles added through the real open-file
-# dialog. Needs ImageMagick's `import`.
+# Pictures of the product's windows for docs/: the 32-bit Tarvello.exe, and an e-book
+# opened by its reader, each at 96 and 144 dpi, under Wine on a virtual display in the
+# prefix of the GUI tests. Needs ImageMagick's `import`, the win32 build, and a
+# configured win64 build for the program that sets the scene.
 #
-#   tools/screenshot-win32.sh [BUILD_DIR [OUTPUT]]
-#
-# BUILD_DIR is a configured win64 build (default build/win64); OUTPUT defaults to
-# docs/tarvello-win32.png.
+#   tools/screenshot-win32.sh [WIN64_BUILD [WIN32_BIN]]   (build/win64, build/win32/bin)
 set -e
 cd "$(dirname "$0")/.."
-build=${1:-build/win64}
-out=${2:-docs/tarvello-win32.png}
 command -v import >/dev/null || { echo "needs ImageMagick (apt-get install imagemagick)" >&2; exit 1; }
-
-cmake --build "$build" --target gui_driver >/dev/null
-build=$(cd "$build" && pwd)
+cmake --build "${1:-build/win64}" --target win32_screenshot >/dev/null
+build=$(cd "${1:-build/win64}" && pwd)
+product=$(cd "${2:-build/win32/bin}" && pwd)
 gui="$PWD/tests/wine/gui.sh"
 state="$build/gui"
+work="$state/work"
 sh "$gui" setup "$state"
 trap 'sh "$gui" cleanup "$state"' EXIT
 
-work="$state/work"
-rm -f "$work/screenshot-rect.txt" "$work/screenshot-done"
-sh "$gui" run "$state" "$build/bin/gui_driver.exe" screenshot \
-  --exe="$build/bin/Tarvello.exe" --work="$work" &
-driver=$!
-i=0
-while [ ! -s "$work/screenshot-rect.txt" ]; do
-  if ! kill -0 "$driver" 2>/dev/null || [ $i -ge 600 ]; then
-    echo "the window did not get ready" >&2
-    exit 1
-  fi
-  sleep 0.1
-  i=$((i + 1))
-done
-read -r left top width height <"$work/screenshot-rect.txt"
-mkdir -p "$(dirname "$out")"
-DISPLAY=":$(cat "$state/display")" import -window root \
-  -crop "${width}x${height}+${left}+${top}" +repage "$out"
-touch "$work/screenshot-done"
-wait "$driver"
-echo "wrote $out (${width}x${height})"
+# shoot OUTPUT SCENE: the scene that win32_screenshot sets, cut to its window.
+shoot() {
+  out="$1"
+  rm -f "$work/screenshot-rect.txt" "$work/screenshot-done"
+  sh "$gui" run "$state" "$build/bin/win32_screenshot.exe" --product="$product" --work="$work" \
+    --gtest_filter="*/$2" >"$work/screenshot.log" 2>&1 &
+  driver=$!
+  i=0
+  while [ ! -s "$work/screenshot-rect.txt" ]; do
+    if ! kill -0 "$driver" 2>/dev/null || [ $i -ge 600 ]; then
+      echo "the window did not get ready for $out:" >&2
+      cat "$work/screenshot.log" >&2
+      exit 1
+    fi
+    sleep 0.1
+    i=$((i + 1))
+  done
+  read -r left top width height <"$work/screenshot-rect.txt"
+  DISPLAY=":$(cat "$state/display")" import -window root \
+    -crop "${width}x${height}+${left}+${top}" +repage "$out"
+  touch "$work/screenshot-done"
+  wait "$driver"
+  echo "wrote $out (${width}x${height})"
+}
+
+shoot docs/tarvello-win32.png window_96dpi
+shoot docs/tarvello-win32-144dpi.png window_144dpi
+shoot docs/reader-win32.png reader_96dpi
+shoot docs/reader-win32-144dpi.png reader_144dpi

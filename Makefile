@@ -8,12 +8,14 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 DEBS_LINUX := cmake make g++ libgtest-dev libcli11-dev \
               qt6-base-dev qt6-translations-l10n fonts-wqy-microhei \
               clang-14 libclang-rt-14-dev
-# Windows builds, and the Windows tests under wine64; the window's tests also need a
-# virtual X display, Chinese fonts and locale, and the X libraries Wine loads at run time
+# Windows builds, and the Windows tests under wine64; the GUI tests run the 32-bit product
+# (wine32, from the i386 architecture that need-debs.sh adds) on a virtual X display, with
+# Chinese fonts, the Chinese and a Western locale, and the X libraries Wine loads at run
+# time, for both halves
+X_LIBS := libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3 libxinerama1
 DEBS_WINDOWS := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
-                binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 googletest wine64 \
-                xvfb locales fonts-wine fonts-wqy-microhei \
-                libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3 libxinerama1
+                binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 googletest wine64 wine32:i386 \
+                xvfb locales fonts-wine fonts-wqy-microhei $(X_LIBS) $(X_LIBS:=:i386)
 
 .PHONY: all run run-windows demo dist test deps deps-linux deps-windows linux win32 win64 check-windows fuzz bench clean
 
@@ -24,7 +26,7 @@ deps-linux:
 
 deps-windows:
 	@sh tools/need-debs.sh $(DEBS_WINDOWS)
-	@sh tools/need-locale.sh zh_CN.UTF-8
+	@sh tools/need-locale.sh zh_CN.UTF-8 en_US.UTF-8
 
 deps: deps-linux deps-windows
 
@@ -71,6 +73,7 @@ fuzz: deps-linux
 	cmake --build --preset fuzz -j$(JOBS)
 	sh tests/stub/fuzz.sh build/fuzz $(FUZZ_SECONDS)
 
+# The Windows GUI tests drive the 32-bit build, the product, from the 64-bit one.
 test: linux win32 win64 check-windows fuzz
 	ctest --preset linux -j$(JOBS)
 	ctest --preset win64

@@ -47,11 +47,14 @@ setup)
   done
   export DISPLAY=":$(cat "$state/display")"
   wine_make_prefix
-  if [ ! -f "$WINEPREFIX/.tarvello-unmanaged" ]; then
-    # Without a window manager Wine draws the frames and captions itself.
+  if [ ! -f "$WINEPREFIX/.tarvello-gui" ]; then
+    # Without a window manager Wine draws the frames and captions itself. A program that
+    # crashes ends with its backtrace, rather than wait in the debugger's dialog.
     "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      </dev/null >/dev/null 2>&1
     "$wineserver" -w
-    touch "$WINEPREFIX/.tarvello-unmanaged"
+    touch "$WINEPREFIX/.tarvello-gui"
   fi
   if ! wine_runs_32bit; then
     echo "This machine cannot run 32-bit Windows programs, and the product is one: install Wine's 32-bit half (dpkg --add-architecture i386; apt-get install wine32:i386, or make deps-windows)." >&2

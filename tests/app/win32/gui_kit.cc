@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <tuple>
 
 #include "app/messages.h"
 #include "app/win32/main_window.h"
@@ -24,13 +23,6 @@ fs::path record_file() {
   return the_paths.work / L"opened.txt";
 }
 
-// Any message that another process may take a while to answer.
-LRESULT send(HWND hwnd, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
-  DWORD_PTR result = 0;
-  SendMessageTimeoutW(hwnd, message, wparam, lparam, SMTO_NORMAL, 10000, &result);
-  return static_cast<LRESULT>(result);
-}
-
 std::vector<HWND> top_windows(DWORD pid) {
   std::vector<HWND> found;
   for (HWND hwnd = GetTopWindow(nullptr); hwnd; hwnd = GetWindow(hwnd, GW_HWNDNEXT)) {
@@ -38,6 +30,20 @@ std::vector<HWND> top_windows(DWORD pid) {
     GetWindowThreadProcessId(hwnd, &owner);
     if (owner == pid && IsWindowVisible(hwnd)) found.push_back(hwnd);
   }
+  return found;
+}
+
+// The first visible top-level window of `pid` that is `wanted`, once there is one.
+HWND wait_top(DWORD pid, const std::function<bool(HWND)>& wanted, int ms = 10000) {
+  HWND found = nullptr;
+  wait_until(
+      [&] {
+        for (HWND hwnd : top_windows(pid)) {
+          if (!found && wanted(hwnd)) found = hwnd;
+        }
+        return found != nullptr;
+      },
+      ms);
   return found;
 }
 
@@ -185,6 +191,12 @@ const Paths& paths() {
   return the_paths;
 }
 
+LRESULT send(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(hwnd, message, wparam, lparam, SMTO_NORMAL, 10000, &result);
+  return static_cast<LRESULT>(result);
+}
+
 std::wstring wide(std::string_view text) {
   return platform::utf8_to_wide(text).value_or(L"?");
 }
@@ -229,19 +241,13 @@ std::string describe_windows(DWORD pid) {
 }
 
 HWND wait_dialog(DWORD pid, std::wstring_view caption, HWND owner, int ms) {
-  HWND found = nullptr;
-  wait_until(
-      [&] {
-        for (HWND hwnd : top_windows(pid)) {
-          if (class_name(hwnd) == L"#32770" && (caption.empty() || window_text(hwnd) == caption) &&
-              (!owner || GetWindow(hwnd, GW_OWNER) == owner)) {
-            found = hwnd;
-          }
-        }
-        return found != nullptr;
+  return wait_top(
+      pid,
+      [&](HWND hwnd) {
+        return class_name(hwnd) == L"#32770" && (caption.empty() || window_text(hwnd) == caption) &&
+               (!owner || GetWindow(hwnd, GW_OWNER) == owner);
       },
       ms);
-  return found;
 }
 
 bool choose_file(HWND dialog, const fs::path& path) {
@@ -351,15 +357,8 @@ long Process::exit_code(int ms) const {
 }
 
 HWND Process::wait_window(const wchar_t* window_class) const {
-  HWND found = nullptr;
-  wait_until(
-      [&] {
-        for (HWND hwnd : top_windows(pid())) {
-          if (class_name(hwnd) == window_class) found = hwnd;
-        }
-        return found != nullptr;
-      },
-      20000);
+  HWND found = wait_top(
+      pid(), [&](HWND hwnd) { return class_name(hwnd) == window_class; }, 20000);
   if (!found) ADD_FAILURE() << "no window within 20 s\n" << describe_windows(pid());
   return found;
 }
@@ -379,23 +378,6 @@ bool App::open(int dpi) {
   return true;
 }
 
-HWND App::item(app::layout::Role role) const {
-  return GetDlgItem(form_, app::layout::control(role).id);
-}
-
-void App::settle() const {
-  send(form_, WM_NULL);
-}
-
-void App::click(app::layout::Role role) const {
-  send(item(role), BM_CLICK);
-  settle();
-}
-
-void App::post_click(app::layout::Role role) const {
-  PostMessageW(item(role), BM_CLICK, 0, 0);
-}
-
 std::vector<std::wstring> list_items(HWND list) {
   std::vector<std::wstring> out(static_cast<std::size_t>(send(list, LB_GETCOUNT)));
   for (std::size_t i = 0; i < out.size(); ++i) {
@@ -404,18 +386,6 @@ std::vector<std::wstring> list_items(HWND list) {
         send(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(out[i].data()))));
   }
   return out;
-}
-
-std::vector<std::wstring> App::titles() const {
-  return list_items(item(app::layout::Role::titles));
-}
-
-void App::select(int position) const {
-  send(item(app::layout::Role::titles), LB_SETCURSEL, static_cast<WPARAM>(position));
-}
-
-void App::set_book_name(const std::wstring& name) const {
-  send(item(app::layout::Role::book_name), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
 }
 
 bool App::add_file(const fs::path& file, std::wstring* type) const {
@@ -433,15 +403,8 @@ bool App::add_file(const fs::path& file, std::wstring* type) const {
 
 bool App::add_folder(const std::wstring& name) const {
   post_click(app::layout::Role::add_folder);
-  HWND browser = nullptr, tree = nullptr;
-  wait_until([&] {
-    for (HWND hwnd : top_windows(pid())) {
-      if (HWND found = hwnd != form_ ? descendant(hwnd, WC_TREEVIEWW) : nullptr) {
-        std::tie(browser, tree) = std::pair{hwnd, found};
-      }
-    }
-    return browser != nullptr;
-  });
+  HWND browser = wait_top(pid(), [&](HWND hwnd) { return descendant(hwnd, WC_TREEVIEWW); });
+  HWND tree = browser ? descendant(browser, WC_TREEVIEWW) : nullptr;
   // The desktop is the tree's root; the folders on it are its first branches.
   HTREEITEM root = tree_next(tree, TVGN_ROOT, nullptr), chosen = nullptr;
   send(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));

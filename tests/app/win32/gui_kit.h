@@ -35,6 +35,8 @@ std::string utf8(std::wstring_view text);
 // Polls `done` every 10 ms until it holds or `ms` milliseconds pass.
 bool wait_until(const std::function<bool()>& done, int ms = 10000);
 
+// SendMessage, for a window of another process that may take a while to answer.
+LRESULT send(HWND hwnd, UINT message, WPARAM wparam = 0, LPARAM lparam = 0);
 std::wstring class_name(HWND hwnd);
 std::wstring window_text(HWND hwnd);
 // The visible top-level windows of a process with their children, for failure messages.
@@ -95,17 +97,21 @@ class App : public Process {
   bool open(int dpi = 96);
   const fs::path& folder() const { return folder_; }
   HWND form() const { return form_; }
-  HWND item(app::layout::Role role) const;
+  HWND item(app::layout::Role role) const {
+    return GetDlgItem(form_, app::layout::control(role).id);
+  }
 
   // Returns once the window has handled everything sent or posted to it before.
-  void settle() const;
+  void settle() const { send(form_, WM_NULL); }
   // A click that opens nothing modal, handled before this returns.
-  void click(app::layout::Role role) const;
+  void click(app::layout::Role role) const { send(item(role), BM_CLICK); }
   // A click whose handler opens a dialog or a message box: posted, returns at once.
-  void post_click(app::layout::Role role) const;
-  std::vector<std::wstring> titles() const;
-  void select(int position) const;
-  void set_book_name(const std::wstring& name) const;
+  void post_click(app::layout::Role role) const { PostMessageW(item(role), BM_CLICK, 0, 0); }
+  std::vector<std::wstring> titles() const { return list_items(item(app::layout::Role::titles)); }
+  void select(int position) const { send(item(app::layout::Role::titles), LB_SETCURSEL, position); }
+  void set_book_name(const std::wstring& name) const {
+    send(item(app::layout::Role::book_name), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  }
   // Add file through the open-file dialog, which shows `type` as its file type.
   bool add_file(const fs::path& file, std::wstring* type = nullptr) const;
   // Add folder through the folder browser, choosing the folder `name` on the desktop.

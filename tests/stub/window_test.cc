@@ -45,8 +45,8 @@ std::string pack(const testing_support::TempDir& dir, const std::vector<Pdf>& pd
   return result.output_path;
 }
 
-// The frame of the size the layout gives it at `dpi`, and the controls where the layout
-// puts them in its client area.
+// The frame of the size the layout gives it at `dpi`, the controls where the layout puts
+// them in its client area, and text of the size the dpi gives it.
 void expect_layout(HWND window, int dpi) {
   SCOPED_TRACE(std::to_string(dpi) + " dpi");
   RECT frame{}, client{};
@@ -63,6 +63,9 @@ void expect_layout(HWND window, int dpi) {
         (std::array<LONG, 4>{want.left, want.top, want.left + want.width, want.top + want.height}))
         << "control " << id;
   }
+  // The message face follows the dpi: a row of the list is about one and a half em of it.
+  const auto row = gui::send(GetDlgItem(window, ids::kListId), LB_GETITEMHEIGHT);
+  EXPECT_TRUE(row >= ids::scaled(12, dpi) && row < ids::scaled(24, dpi)) << row << " pixels a row";
 }
 
 struct Row {

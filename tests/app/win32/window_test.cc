@@ -177,8 +177,8 @@ TEST_P(Window, FromABookNameToAnEbook) {
   expect_layout(s.app, row.dpi);
   // To a screen of another dpi and back: laid out afresh from the table each time.
   for (int dpi : {row.changed_dpi, row.dpi}) {
-    const auto px = [dpi](int twips) { return app::layout::to_pixels(twips, dpi); };
     if (!row.changed_dpi) break;
+    const auto px = [dpi](int twips) { return app::layout::to_pixels(twips, dpi); };
     ASSERT_TRUE(gui::change_dpi(s.app.form(), dpi,
                                 {px(app::layout::kClientWidth), px(app::layout::kClientHeight)}));
     expect_layout(s.app, dpi);

@@ -24,18 +24,19 @@
 
 #include "platform/file.h"
 
-namespace builder {
+namespace container {
 
 inline constexpr std::uint64_t kPayloadPosition = 590000;  // 1-based
 inline constexpr std::uint64_t kPayloadOffset = kPayloadPosition - 1;
 inline constexpr std::uint64_t kMaxStubSize = kPayloadOffset;  // 589,999
+// Every position, length and the whole file stay within a signed 32-bit integer.
 inline constexpr std::uint64_t kMaxContainerSize = 2147483647;
 inline constexpr std::uint64_t kTrailerSize = 4;
 // A reader never loads more index than this; a real one holds far less.
 inline constexpr std::uint64_t kMaxIndexSize = 64u << 20;
-// The most PDFs a book list holds, so the most any e-book can hold. A reader refuses more
-// rather than fill memory and a window with millions of entries.
-inline constexpr std::size_t kMaxEntries = 32767;
+// The most PDFs an e-book holds: a book list's positions are signed 16-bit. A reader
+// refuses more rather than fill memory and a window with millions of entries.
+inline constexpr int kMaxEntries = 32767;
 
 struct IndexEntry {
   std::string title;           // UTF-8
@@ -55,6 +56,8 @@ std::string trailer_bytes(std::uint32_t index_length);
 enum class ReadError {
   none,
   too_small,         // shorter than the stub region, a PDF byte and the trailer
+  not_ordinary,      // a folder, pipe or device, not a file
+  too_large,         // longer than kMaxContainerSize
   io,                // the system failed to read
   bad_trailer,       // index length zero, negative, or larger than the file allows
   index_too_large,   // beyond kMaxIndexSize
@@ -97,4 +100,10 @@ ReadResult read_book(const std::string& path);
 // A short Chinese description of a read error, for messages.
 std::string describe(const ReadResult& result);
 
-}  // namespace builder
+// True when `book` says nothing of its own: the reader on its own, or what is left of a
+// book cut before its first PDF.
+inline bool holds_no_book(const ReadResult& result) {
+  return result.error == ReadError::too_small;
+}
+
+}  // namespace container

@@ -1,16 +1,17 @@
-#include "builder/container.h"
+#include "container/format.h"
 
 #include <limits>
 
 #include "platform/encoding.h"
+#include "platform/text.h"
 
-namespace builder {
+namespace container {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kPositionSign = "♂";  // U+2642, A1 E1 in code page 936
 constexpr std::string_view kLengthSign = "♀";    // U+2640, A1 E2 in code page 936
-constexpr std::uint64_t kMaxNumber = 2147483647;
+constexpr std::uint64_t kMaxNumber = kMaxContainerSize;
 
 // A line break inside a name or title would add or split an index line.
 void append_one_line(std::string& out, std::string_view text) {
@@ -104,7 +105,8 @@ ReadResult parse_index(std::string_view index_bytes, std::uint64_t index_offset,
       continue;
     }
     if (line.empty()) continue;  // the writer may end the block with one empty line
-    if (book.entries.size() == kMaxEntries) return fail(ReadError::too_many_entries, line_number);
+    if (book.entries.size() == static_cast<std::size_t>(kMaxEntries))
+      return fail(ReadError::too_many_entries, line_number);
 
     // The numbers never hold the signs, so the last of each delimits them; a title may
     // hold either sign itself.
@@ -161,6 +163,8 @@ ReadResult read_book(platform::File& file) {
   }
   // The stub region, at least one PDF byte and the trailer.
   if (*size < kPayloadOffset + 1 + kTrailerSize) return fail(ReadError::too_small);
+  // No position in a longer file could be written down.
+  if (*size > kMaxContainerSize) return fail(ReadError::too_large);
 
   unsigned char trailer[kTrailerSize];
   if (!file.read_exact_at(*size - kTrailerSize, trailer, sizeof trailer, result.system)) {
@@ -188,10 +192,55 @@ ReadResult read_book(const std::string& path) {
   ReadResult result;
   auto file = platform::File::open_read(path, result.system);
   if (!file) {
-    result.error = ReadError::io;
+    result.error = result.system.kind == platform::ErrorKind::not_ordinary ? ReadError::not_ordinary
+                                                                            : ReadError::io;
     return result;
   }
   return read_book(*file);
 }
 
-}  // namespace builder
+namespace {
+
+std::string line_of(const ReadResult& result) {
+  return result.line ? "索引第 " + std::to_string(result.line) + " 行" : std::string("索引");
+}
+
+}  // namespace
+
+std::string describe(const ReadResult& result) {
+  switch (result.error) {
+    case ReadError::none:
+      return "结构完整";
+    case ReadError::too_small:
+      return "文件太短，不是电子书";
+    case ReadError::not_ordinary:
+      return "这不是普通文件，不是电子书";
+    case ReadError::too_large:
+      return "文件超过 " + std::to_string(kMaxContainerSize) + " 字节，不是电子书或已损坏";
+    case ReadError::io:
+      return "无法读取文件：" + platform::describe(result.system);
+    case ReadError::bad_trailer:
+      return "文件末尾记录的索引长度无效，不是电子书或已损坏";
+    case ReadError::index_too_large:
+      return "文件末尾记录的索引长度过大";
+    case ReadError::index_not_cp936:
+      return "索引不是有效的 GBK 文本";
+    case ReadError::no_name_line:
+      return "索引缺少以回车换行结尾的书名行";
+    case ReadError::bad_line:
+      return line_of(result) + "格式错误";
+    case ReadError::number_overflow:
+      return line_of(result) + "的数字超过 " + std::to_string(kMaxContainerSize);
+    case ReadError::no_entries:
+      return "索引中没有任何文件";
+    case ReadError::entry_outside:
+      return line_of(result) + "所指的文件超出了内容区";
+    case ReadError::not_contiguous:
+      return line_of(result) + "所指的文件与前后文件不相接";
+    case ReadError::too_many_entries:
+      return "索引中的文件超过 " + std::to_string(kMaxEntries) + " 个";
+  }
+  return "文件已损坏";
+}
+
+}  // namespace container

@@ -18,8 +18,6 @@
 #include "app/qt/looks.h"
 #include "app/qt/qt_desktop.h"
 #include "app/qt/widgets.h"
-#include "builder/build.h"
-#include "platform/file.h"
 
 // The resources live in this static library; the linker keeps them only when asked.
 static void init_window_resources() {
@@ -53,7 +51,7 @@ MainWindow::MainWindow(std::string app_dir, app::Desktop* desktop, int dpi)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint),
-      app_dir_(std::move(app_dir)),
+      state_(std::move(app_dir)),
       desktop_(desktop),
       dpi_(dpi > 0 ? dpi : screen_dpi()) {
   init_window_resources();
@@ -176,52 +174,18 @@ bool MainWindow::start() {
     move(area.x() + (area.width() - outer.width()) / 2,
          area.y() + (area.height() - outer.height()) / 2);
   }
-  if (!app::startup_check(app_dir_, *desktop_)) return false;
+  if (!app::startup_check(state_, *desktop_)) return false;
   show();
   return true;
 }
 
 void MainWindow::on_event(Role role) {
-  const int selected = state_.books.selected();
-  in_command_ = true;
-  const bool changed = run(role);
-  in_command_ = false;
-  if (changed) refresh_titles(state_.books.selected() != selected);
+  const app::Changes changes = app::run_command(role, state_, *desktop_);
+  if (changes.titles) refresh_titles(changes.selection);
 }
 
-bool MainWindow::run(Role role) {
-  switch (role) {
-    case Role::build:
-      app::build(state_.book_name, state_.books, app_dir_,
-                 platform::join(app_dir_, std::string(builder::kStubFileName)), *desktop_);
-      return false;
-    case Role::add_file:
-      app::add_file(state_, *desktop_);
-      return true;
-    case Role::add_folder:
-      app::add_folder(state_, *desktop_);
-      return true;
-    case Role::delete_file:
-      booklist::delete_selected(state_.books);
-      return true;
-    case Role::clear:
-      booklist::clear(state_.books);
-      return true;
-    case Role::move_up:
-      booklist::move_up(state_.books);
-      return true;
-    case Role::move_down:
-      booklist::move_down(state_.books);
-      return true;
-    case Role::help:
-      app::open_help(*desktop_);
-      return false;
-    case Role::home_page_link:
-      app::open_home_page(*desktop_);
-      return false;
-    default:
-      return false;
-  }
+void MainWindow::drop(std::vector<std::string> paths) {
+  if (app::drop_paths(std::move(paths), state_).titles) refresh_titles(false);
 }
 
 void MainWindow::refresh_titles(bool follow_selection) {
@@ -263,15 +227,10 @@ void MainWindow::paintEvent(QPaintEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  // The window does not respond while a command runs; a close that slips in while the
-  // busy pointer is put up must not end the process half-way through a build.
-  if (in_command_) {
-    event->ignore();
-    return;
-  }
-  // Otherwise closing ends the process at once; nothing is asked or saved.
-  event->accept();
-  desktop_->end_process();
+  // Closing ends the process at once; nothing is asked or saved. A running build stops
+  // and removes its files first, and then ends it; until then the window stays.
+  event->ignore();
+  app::close_window(state_, *desktop_);
 }
 
 }  // namespace tarvello_qt

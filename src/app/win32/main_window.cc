@@ -16,7 +16,7 @@ using app::layout::Kind;
 using app::layout::Role;
 
 std::wstring wide(std::string_view utf8) {
-  return platform::utf8_to_wide(utf8).value_or(std::wstring());
+  return platform::shown_wide(utf8);
 }
 
 COLORREF colour_ref(app::layout::Rgb rgb) {
@@ -41,7 +41,7 @@ std::size_t font_slot(const app::layout::Font& font) {
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance)
-    : instance_(instance), desktop_(instance), app_dir_(platform::executable_dir()) {}
+    : instance_(instance), desktop_(instance), state_(platform::executable_dir()) {}
 
 MainWindow::~MainWindow() {
   for (HFONT font : fonts_) {
@@ -175,13 +175,14 @@ void MainWindow::centre() {
 int MainWindow::run(int show_command) {
   if (!create()) return 1;
   centre();
-  if (!app::startup_check(app_dir_, desktop_)) return 0;  // ended inside; kept for tests
+  if (!app::startup_check(state_, desktop_)) return 0;  // ended inside; kept for tests
   ShowWindow(form_, show_command);
   UpdateWindow(form_);
   SetFocus(child(Role::book_name));
 
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (blocked(message)) continue;
     // Tab and Shift+Tab walk the controls. Enter and Escape come back as IDOK and
     // IDCANCEL, which no control carries: they do nothing.
     if (!IsDialogMessageW(form_, &message)) {
@@ -203,8 +204,21 @@ LRESULT CALLBACK MainWindow::form_proc(HWND hwnd, UINT message, WPARAM wparam, L
   return self->handle(message, wparam, lparam);
 }
 
+bool MainWindow::blocked(const MSG& message) const {
+  if (!app::building(state_)) return false;
+  // Keys and clicks meant for the controls; the frame's own (moving it, closing it,
+  // Alt+F4) still come through.
+  return (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST &&
+          message.message != WM_SYSKEYDOWN && message.message != WM_SYSKEYUP &&
+          message.message != WM_SYSCHAR) ||
+         (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST);
+}
+
 LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
+    case kRunTask:
+      Win32Desktop::run_task(lparam);
+      return 0;
     case WM_COMMAND:
       on_command(LOWORD(wparam), HIWORD(wparam));
       return 0;
@@ -233,8 +247,10 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_CLOSE:
-      // Closing ends the process at once: nothing is asked, nothing is saved.
-      desktop_.end_process();
+      // Closing ends the process at once: nothing is asked, nothing is saved. A running
+      // build stops and cleans up first, and then ends it.
+      app::close_window(state_, desktop_);
+      return 0;
   }
   return DefWindowProcW(form_, message, wparam, lparam);
 }
@@ -262,47 +278,16 @@ void MainWindow::on_command(int id, int code) {
                        (c->kind == Kind::label && (code == STN_CLICKED || code == STN_DBLCLK));
   if (!clicked) return;
   read_selection();
-  switch (c->role) {
-    case Role::add_file:
-      app::add_file(state_, desktop_);
-      break;
-    case Role::add_folder:
-      app::add_folder(state_, desktop_);
-      break;
-    case Role::delete_file:
-      booklist::delete_selected(state_.books);
-      break;
-    case Role::clear:
-      booklist::clear(state_.books);
-      break;
-    case Role::move_up:
-      booklist::move_up(state_.books);
-      break;
-    case Role::move_down:
-      booklist::move_down(state_.books);
-      break;
-    case Role::help:
-      app::open_help(desktop_);
-      return;
-    case Role::home_page_link:
-      app::open_home_page(desktop_);
-      return;
-    case Role::build:
-      app::build(book_name(), state_.books, app_dir_,
-                 platform::join(app_dir_, std::string(builder::kStubFileName)), desktop_);
-      return;  // a build only reads the list
-    default:
-      return;
-  }
-  refresh_titles();
+  read_book_name();
+  if (app::run_command(c->role, state_, desktop_).titles) refresh_titles();
 }
 
-std::string MainWindow::book_name() const {
+void MainWindow::read_book_name() {
   HWND box = child(Role::book_name);
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
   text.resize(
       static_cast<std::size_t>(GetWindowTextW(box, text.data(), static_cast<int>(text.size()))));
-  return platform::wide_to_utf8(text);
+  state_.book_name = platform::wide_to_utf8(text);
 }
 
 // The user selects in the visible list; the model follows before each command.

@@ -43,12 +43,13 @@ class MainWindow {
   HWND child(app::layout::Role role) const;
   void read_selection();
   void refresh_titles();
-  std::string book_name() const;
+  void read_book_name();
+  // While a build runs the window paints and moves, but its controls take no input.
+  bool blocked(const MSG& message) const;
   int px(int twips) const { return app::layout::to_pixels(twips, dpi_); }
 
   HINSTANCE instance_;
   Win32Desktop desktop_;
-  std::string app_dir_;
   app::WindowState state_;
   std::vector<std::string> shown_;  // the titles the list shows, to update it by difference
   HWND form_ = nullptr;

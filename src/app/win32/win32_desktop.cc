@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "app/messages.h"
@@ -25,7 +26,7 @@ static_assert(sizeof(BROWSEINFOA) == 32, "BROWSEINFOA");
 #endif
 
 std::wstring wide(std::string_view utf8) {
-  return platform::utf8_to_wide(utf8).value_or(std::wstring());
+  return platform::shown_wide(utf8);
 }
 
 // The text before the first NUL of a fixed buffer.
@@ -45,6 +46,20 @@ void Win32Desktop::show_message(const std::string& text) {
 void Win32Desktop::set_busy(bool busy) {
   busy_ = busy;
   SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+}
+
+void Win32Desktop::show_progress(const std::string& caption, int) {
+  SetWindowTextW(owner_, wide(caption).c_str());
+}
+
+void Win32Desktop::post(std::function<void()> task) {
+  auto* owned = new std::function<void()>(std::move(task));
+  if (!PostMessageW(owner_, kRunTask, 0, reinterpret_cast<LPARAM>(owned))) delete owned;
+}
+
+void Win32Desktop::run_task(LPARAM task) {
+  std::unique_ptr<std::function<void()>> owned(reinterpret_cast<std::function<void()>*>(task));
+  (*owned)();
 }
 
 std::optional<app::PickedFile> Win32Desktop::pick_pdf_file(const std::string& initial_dir) {

@@ -8,9 +8,15 @@
 
 namespace win32 {
 
+// Desktop::post arrives as this message, its task in the LPARAM.
+inline constexpr UINT kRunTask = WM_APP + 1;
+
 class Win32Desktop final : public app::Desktop {
  public:
   explicit Win32Desktop(HINSTANCE instance) : instance_(instance) {}
+
+  // Runs and frees a task that post() sent, when kRunTask arrives.
+  static void run_task(LPARAM task);
 
   // The window that owns every dialog, message box and shell call.
   void set_owner(HWND owner) { owner_ = owner; }
@@ -18,9 +24,11 @@ class Win32Desktop final : public app::Desktop {
 
   void show_message(const std::string& text) override;
   void set_busy(bool busy) override;
+  void show_progress(const std::string& caption, int percent) override;
   std::optional<app::PickedFile> pick_pdf_file(const std::string& initial_dir) override;
   std::optional<std::string> pick_folder() override;
   void open_address(const std::string& address) override;
+  void post(std::function<void()> task) override;
   [[noreturn]] void end_process() override;
 
  private:

@@ -7,9 +7,13 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <vector>
 
+#include "container/format.h"
+#include "platform/encoding.h"
 #include "platform/file.h"
+#include "support/scripted_desktop.h"
 
 namespace fs = std::filesystem;
 
@@ -94,6 +98,53 @@ std::string listing(const std::string& dir) {
   std::string out;
   for (const auto& n : names) out += (out.empty() ? "" : " ") + n;
   return out;
+}
+
+long open_descriptors() {
+#ifdef __linux__
+  std::error_code ec;
+  auto it = fs::directory_iterator("/proc/self/fd", ec);
+  if (ec) return -1;
+  return static_cast<long>(std::distance(it, fs::directory_iterator()));
+#else
+  return -1;
+#endif
+}
+
+std::string forge_book(const std::string& name,
+                       const std::vector<std::pair<std::string, std::string>>& pdfs,
+                       const std::string& stub) {
+  std::string bytes = stub;
+  bytes.resize(container::kPayloadOffset, '\0');
+  std::vector<container::IndexEntry> entries;
+  for (const auto& [title, pdf] : pdfs) {
+    entries.push_back({title, bytes.size() + 1, pdf.size()});
+    bytes += pdf;
+  }
+  const std::string index = platform::utf8_to_cp936(container::index_text(name, entries)).value();
+  return bytes + index + container::trailer_bytes(static_cast<std::uint32_t>(index.size()));
+}
+
+bool ScriptedDesktop::pump_until(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done()) {
+    std::function<void()> task;
+    {
+      std::lock_guard lock(guard_);
+      if (!tasks_.empty()) {
+        task = std::move(tasks_.front());
+        tasks_.pop_front();
+      }
+    }
+    if (task) {
+      task();
+    } else if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  return true;
 }
 
 }  // namespace testing_support

@@ -1,16 +1,20 @@
 #include "app/qt/main_window.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QUrl>
 #include <algorithm>
 #include <cmath>
 
@@ -40,6 +44,27 @@ std::size_t slot(Role role) {
   return static_cast<std::size_t>(role);
 }
 
+// The title list's keys and the buttons they stand for.
+struct ListKey {
+  int key;
+  Qt::KeyboardModifiers modifiers;
+  Role role;
+};
+const ListKey kListKeys[] = {
+    {Qt::Key_Delete, Qt::NoModifier, Role::delete_file},
+    {Qt::Key_Up, Qt::ControlModifier, Role::move_up},
+    {Qt::Key_Down, Qt::ControlModifier, Role::move_down},
+};
+
+// The local files and folders among dropped addresses, as the bytes of their names.
+std::vector<std::string> local_paths(const QMimeData* data) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  }
+  return paths;
+}
+
 int screen_dpi() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   return screen ? static_cast<int>(std::lround(screen->logicalDotsPerInchX())) : 96;
@@ -55,6 +80,7 @@ MainWindow::MainWindow(std::string app_dir, app::Desktop* desktop, int dpi)
       desktop_(desktop),
       dpi_(dpi > 0 ? dpi : screen_dpi()) {
   init_window_resources();
+  setAcceptDrops(true);
   if (!desktop_) {
     own_desktop_ = std::make_unique<QtDesktop>(this);
     desktop_ = own_desktop_.get();
@@ -111,6 +137,8 @@ QWidget* MainWindow::make_control(const Control& c) {
   switch (c.kind) {
     case Kind::text_box: {
       auto* edit = new QLineEdit(this);
+      // Files dropped on the box are for the list, not text for the name.
+      edit->setAcceptDrops(false);
       if (role == Role::book_name) {
         connect(edit, &QLineEdit::textChanged, this,
                 [this](const QString& text) { state_.book_name = text.toStdString(); });
@@ -125,6 +153,7 @@ QWidget* MainWindow::make_control(const Control& c) {
       list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
       list_->setUniformItemSizes(true);  // keeps long lists quick to lay out
       list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      list_->installEventFilter(this);
       connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
               [this] { take_selection_from_view(); });
       return list_;
@@ -231,6 +260,30 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   // and removes its files first, and then ends it; until then the window stays.
   event->ignore();
   app::close_window(state_, *desktop_);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!local_paths(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  drop(local_paths(event->mimeData()));
+  event->acceptProposedAction();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == list_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    // The arrows of the number pad are arrows too.
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    for (const ListKey& k : kListKeys) {
+      if (key->key() == k.key && modifiers == k.modifiers) {
+        on_event(k.role);
+        return true;
+      }
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace tarvello_qt

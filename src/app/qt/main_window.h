@@ -42,6 +42,10 @@ class MainWindow : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  // The title list's keys.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QWidget* make_control(const app::layout::Control& control);
@@ -50,8 +54,10 @@ class MainWindow : public QWidget {
   void refresh_titles(bool follow_selection);
   void take_selection_from_view();
 
-  app::WindowState state_;
+  // Before the state: a build still running when the window goes is stopped by the
+  // state's destructor, and it reports through the Desktop until it has.
   std::unique_ptr<QtDesktop> own_desktop_;
+  app::WindowState state_;
   app::Desktop* desktop_;
   int dpi_;
   std::array<QWidget*, app::layout::kControls.size()> widgets_{};  // by role

@@ -31,10 +31,13 @@ bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
+    case QEvent::InputMethod:
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
     case QEvent::Drop:
     case QEvent::Shortcut: {
       auto* widget = qobject_cast<QWidget*>(watched);

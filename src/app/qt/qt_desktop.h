@@ -11,7 +11,7 @@ class QWidget;
 
 namespace tarvello_qt {
 
-// Swallows the keys and clicks meant for a window's controls while a build runs.
+// Swallows the keys, clicks and drops meant for a window's controls while a build runs.
 class InputBlocker : public QObject {
  public:
   explicit InputBlocker(QWidget* window) : window_(window) {}

@@ -340,7 +340,8 @@ std::string book_name_problem(std::string_view name) {
     if (!reserved && !platform::is_control_or_direction(c.code_point)) continue;
     if (std::find(seen.begin(), seen.end(), c.code_point) != seen.end()) continue;
     seen.push_back(c.code_point);
-    bad += (bad.empty() ? "" : " ") + shown_character(c.code_point);
+    if (!bad.empty()) bad += ' ';
+    bad += shown_character(c.code_point);
   }
   if (!bad.empty()) return "不能含有这些字符：" + bad;
   if (container::is_device_name(name)) return "不能是 Windows 保留的设备名（CON、NUL、COM1 之类）";

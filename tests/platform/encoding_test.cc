@@ -92,21 +92,21 @@ const Vector kMissing[] = {
 
 // Malformed UTF-8: one '?' per bad byte.
 const Vector kMalformed[] = {
-      {"stray continuation",
-       "a\x80"
-       "b",
-       "a?b"},
-      {"truncated at the end", "\xE4\xB9", "??"},
-      {"truncated before text",
-       "\xE4\xB9"
-       "x\xE4\xB9\xA6",
-       "??x\xCA\xE9"},
-      {"overlong slash", "\xC0\xAF", "??"},
-      {"overlong three bytes", "\xE0\x80\xAF", "???"},
-      {"surrogate", "\xED\xA0\x80", "???"},
-      {"past U+10FFFF", "\xF4\x90\x80\x80", "????"},
-      {"never valid", "\xFE\xFF", "??"},
-      {"truncated emoji", "\xF0\x9F\x98", "???"},
+    {"stray continuation",
+     "a\x80"
+     "b",
+     "a?b"},
+    {"truncated at the end", "\xE4\xB9", "??"},
+    {"truncated before text",
+     "\xE4\xB9"
+     "x\xE4\xB9\xA6",
+     "??x\xCA\xE9"},
+    {"overlong slash", "\xC0\xAF", "??"},
+    {"overlong three bytes", "\xE0\x80\xAF", "???"},
+    {"surrogate", "\xED\xA0\x80", "???"},
+    {"past U+10FFFF", "\xF4\x90\x80\x80", "????"},
+    {"never valid", "\xFE\xFF", "??"},
+    {"truncated emoji", "\xF0\x9F\x98", "???"},
 };
 
 TEST(Cp936, WritesTheWindowsBytes) {
@@ -215,10 +215,10 @@ TEST(Cp936, TableMatchesTheSystemConverter) {
       iconv(from, nullptr, nullptr, nullptr, nullptr);
       const std::string cell(in, 2);
       const auto ours = cp936_to_utf8(cell);
-      const bool ok = known ? (ours && *ours == std::string(out, sizeof out - out_left)) ||
-                                  std::find(std::begin(pinned), std::end(pinned), cell) !=
-                                      std::end(pinned)
-                            : !ours || (*ours >= "\uE000" && *ours <= "\uE864");
+      const bool ok =
+          known ? (ours && *ours == std::string(out, sizeof out - out_left)) ||
+                      std::find(std::begin(pinned), std::end(pinned), cell) != std::end(pinned)
+                : !ours || (*ours >= "\uE000" && *ours <= "\uE864");
       if (!ok) wrong += hex(cell) + " ";
     }
   }

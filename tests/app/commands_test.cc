@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "app/messages.h"
@@ -120,6 +121,7 @@ TEST(Window, BuildsOffItsThreadShowingProgressAndTheOutcome) {
 
   // Closed mid-build: the build stops, removes its files, and only then the process ends.
   state.books.clear();
+  std::filesystem::resize_file(std::filesystem::u8path(dir.file("a.pdf")), 512u << 20);
   state.books.append({"a", dir.file("a.pdf")});
   state.book_name = "另一本";
   desktop.events.clear();

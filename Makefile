@@ -15,7 +15,7 @@ DEBS_WINDOWS := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
                 xvfb locales fonts-wine fonts-wqy-microhei \
                 libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3 libxinerama1
 
-.PHONY: all run run-windows demo dist test deps deps-linux deps-windows linux win32 win64 check-windows fuzz bench clean
+.PHONY: all run run-windows demo dist test check deps deps-linux deps-windows linux win32 win64 check-windows fuzz bench clean
 
 all: linux win32 win64
 
@@ -74,6 +74,13 @@ fuzz: deps-linux
 test: linux win32 win64 check-windows fuzz
 	ctest --preset linux -j$(JOBS)
 	ctest --preset win64
+
+# The edit-build-test loop: the Linux build and its tests only. Installs nothing and
+# builds nothing for Windows; run `make test` once first on a new machine.
+check:
+	cmake --preset linux >/dev/null
+	cmake --build --preset linux -j$(JOBS)
+	ctest --preset linux -j$(JOBS)
 
 bench: deps-linux
 	sh bench/pack.sh

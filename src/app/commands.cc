@@ -39,8 +39,9 @@ void finish_build(WindowState& state, Desktop& desktop) {
 }
 
 void start_build(WindowState& state, Desktop& desktop) {
-  builder::BuildRequest request{state.book_name, state.books.entries(), state.app_dir,
-                                builder::stub_path(state.app_dir), {}, nullptr};
+  builder::BuildRequest request{
+      state.book_name, state.books.entries(), state.app_dir, builder::stub_path(state.app_dir), {},
+      nullptr};
   if (builder::Failure f = builder::check_request(request); f.cause != builder::Cause::none) {
     desktop.show_message(builder::message(f));
     return;

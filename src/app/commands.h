@@ -24,7 +24,7 @@ struct WindowState {
   const std::string app_dir;  // holds books.ini, receives the e-books
   std::string book_name;      // the text of the book-name box
   booklist::BookList books;
-  std::string scratch;  // the path or title the add commands pass along
+  std::string scratch;              // the path or title the add commands pass along
   std::unique_ptr<BuildJob> build;  // the build running off the window's thread
   bool closing = false;             // the window was closed while a build ran
 };

@@ -273,7 +273,8 @@ BuildResult build(const BuildRequest& request, CreatedFiles& created) {
     position += source.size;
   }
 
-  const std::string trailer = container::trailer_bytes(static_cast<std::uint32_t>(index_block.size()));
+  const std::string trailer =
+      container::trailer_bytes(static_cast<std::uint32_t>(index_block.size()));
   // On the disk before it takes the earlier book's place: after a power cut the folder
   // holds the old book or the whole new one, never an empty file under the book's name.
   // Some file systems report a failed delayed write only at the close.
@@ -335,8 +336,8 @@ std::string book_name_problem(std::string_view name) {
   for (std::size_t i = 0; i < name.size();) {
     const platform::Utf8Char c = platform::next_utf8(name, i);
     i += c.length;
-    const bool reserved =
-        c.code_point < 0x80 && kReserved.find(static_cast<char>(c.code_point)) != std::string_view::npos;
+    const bool reserved = c.code_point < 0x80 &&
+                          kReserved.find(static_cast<char>(c.code_point)) != std::string_view::npos;
     if (!reserved && !platform::is_control_or_direction(c.code_point)) continue;
     if (std::find(seen.begin(), seen.end(), c.code_point) != seen.end()) continue;
     seen.push_back(c.code_point);

@@ -20,13 +20,13 @@ inline constexpr std::string_view kWorkingSuffix = ".txt";
 
 // Where a build stopped.
 enum class Step {
-  check,              // the book name and the list, before anything is touched
-  clean_up,           // an earlier file of the finished e-book's name
-  index,              // sizing the listed PDFs and making the index
-  read_stub,          // the reader, books.ini
-  write_index,        // the temporary index file
+  check,        // the book name and the list, before anything is touched
+  clean_up,     // an earlier file of the finished e-book's name
+  index,        // sizing the listed PDFs and making the index
+  read_stub,    // the reader, books.ini
+  write_index,  // the temporary index file
   read_index,
-  open_output,        // creating the working file
+  open_output,  // creating the working file
   write_stub,
   copy_pdf,           // reading a PDF
   write_pdf,          // writing it into the working file

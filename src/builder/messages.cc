@@ -85,7 +85,8 @@ std::string message(const Failure& f) {
     case Cause::invalid_name:
       return "书名" + file + "不能用作文件名：" + f.detail + "。请修改书名。";
     case Cause::file_in_the_way:
-      return file + "已存在，但不是本程序留下的文件。为免改动它，没有生成电子书；请把它移走或改名后重试。";
+      return file +
+             "已存在，但不是本程序留下的文件。为免改动它，没有生成电子书；请把它移走或改名后重试。";
     case Cause::not_an_ebook:
       return file + "已存在，但不是电子书。为免改动它，没有生成电子书；请换一个书名，或把它移走。";
     case Cause::missing:
@@ -93,7 +94,8 @@ std::string message(const Failure& f) {
                   : "找不到 PDF 文件" + file +
                         "，它可能已被移动、改名或删除。请把它从列表中删除后重新添加。";
     case Cause::not_ordinary:
-      return (stub ? "阅读器文件" : "PDF 文件") + file + "不是普通文件（而是文件夹或设备），不能放进电子书。";
+      return (stub ? "阅读器文件" : "PDF 文件") + file +
+             "不是普通文件（而是文件夹或设备），不能放进电子书。";
     case Cause::empty:
       return stub ? "阅读器文件" + file + "是空的，请重新下载本软件。"
                   : "PDF 文件" + file + "是空的（0 字节），不能放进电子书。请把它从列表中删除。";

@@ -159,10 +159,10 @@ int pack(const PackArgs& args, Streams& streams, const std::string& exe_dir) {
   // The window simply stops adding at the limit; here the user named every file, so
   // quietly leaving some out would make a different book than asked for.
   if (entries.size() > static_cast<std::size_t>(booklist::BookList::kMaxEntries)) {
-    return report_failure("文件太多：一本电子书最多容纳 " +
-                              std::to_string(booklist::BookList::kMaxEntries) +
-                              " 个 PDF 文件，这里给出了 " + std::to_string(entries.size()) + " 个。",
-                          streams);
+    return report_failure(
+        "文件太多：一本电子书最多容纳 " + std::to_string(booklist::BookList::kMaxEntries) +
+            " 个 PDF 文件，这里给出了 " + std::to_string(entries.size()) + " 个。",
+        streams);
   }
 
   ProgressBar bar(streams.err, streams.err_is_terminal);
@@ -194,13 +194,15 @@ std::optional<container::Book> open_book(const std::string& path, Streams& strea
   if (file) {
     result = container::read_book(*file);
   } else {
-    result.error = error.kind == platform::ErrorKind::not_ordinary ? container::ReadError::not_ordinary
-                                                                   : container::ReadError::io;
+    result.error = error.kind == platform::ErrorKind::not_ordinary
+                       ? container::ReadError::not_ordinary
+                       : container::ReadError::io;
     result.system = error;
   }
   if (result.error != container::ReadError::none || !result.book) {
-    report_failure("无法读取电子书" + platform::quoted(path) + "：" + container::describe(result) + "。",
-                   streams);
+    report_failure(
+        "无法读取电子书" + platform::quoted(path) + "：" + container::describe(result) + "。",
+        streams);
     return std::nullopt;
   }
   if (keep) *keep = std::move(file);
@@ -241,7 +243,7 @@ int extract(const std::string& ebook, const std::string& dir, Streams& streams) 
   if (failure) {
     report_failure(container::describe(failure), streams);
     return failure.what == container::ExtractFailure::What::stopped ? platform::kExitInterrupted
-                                                                   : platform::kExitFailed;
+                                                                    : platform::kExitFailed;
   }
   for (const auto& file : written) streams.out << shown(file) << "\n";
   return platform::kExitOk;

@@ -21,8 +21,8 @@
 #include <langinfo.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <clocale>
+#include <csignal>
 #include <string_view>
 #endif
 
@@ -93,11 +93,7 @@ class HandleBuffer final : public std::streambuf {
   bool write_console(const std::string& utf8) {
     if (utf8.empty()) return true;
     // Malformed bytes show as U+FFFD rather than hiding the rest of the line.
-    int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                        length);
+    const std::wstring wide = platform::shown_wide(utf8);
     const wchar_t* data = wide.data();
     DWORD left = static_cast<DWORD>(wide.size());
     while (left > 0) {
@@ -140,8 +136,7 @@ std::vector<std::string> command_line_words() {
 }  // namespace
 
 BOOL WINAPI on_console_event(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
-    return FALSE;
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
   interrupted = true;
   return TRUE;
 }

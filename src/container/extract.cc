@@ -109,10 +109,9 @@ ExtractFailure extract_entry(platform::File& book, const IndexEntry& entry,
     return failure;
   }
   std::uint64_t done = 0;
-  const platform::Copy copy =
-      out->copy_from(book, entry.position - 1, entry.length, failure.system, [&](std::uint64_t n) {
-        return !progress || progress(done += n, entry.length);
-      });
+  const platform::Copy copy = out->copy_from(
+      book, entry.position - 1, entry.length, failure.system,
+      [&](std::uint64_t n) { return !progress || progress(done += n, entry.length); });
   // Some file systems report a failed write only when the file is closed.
   if (copy == platform::Copy::done && out->close(failure.system)) return failure;
   out->close();
@@ -120,7 +119,8 @@ ExtractFailure extract_entry(platform::File& book, const IndexEntry& entry,
                  : copy == platform::Copy::source_ended ? What::book_ended
                  : copy == platform::Copy::stopped      ? What::stopped
                                                         : What::write;
-  failure.file = failure.what == What::read || failure.what == What::book_ended ? book.path() : target;
+  failure.file =
+      failure.what == What::read || failure.what == What::book_ended ? book.path() : target;
   // Only the file made here goes; half a PDF is worse than none.
   platform::Error ignored;
   platform::delete_file(target, ignored);
@@ -135,8 +135,8 @@ ExtractFailure extract_all(platform::File& book, const Book& info, const std::st
   std::vector<std::string> targets;
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < info.entries.size(); ++i) {
-    targets.push_back(platform::join(
-        dir, extract_file_name(i + 1, info.entries.size(), info.entries[i].title)));
+    targets.push_back(
+        platform::join(dir, extract_file_name(i + 1, info.entries.size(), info.entries[i].title)));
     total += info.entries[i].length;
   }
   // Refused before anything is written, so a second run into the same folder changes

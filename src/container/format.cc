@@ -193,7 +193,7 @@ ReadResult read_book(const std::string& path) {
   auto file = platform::File::open_read(path, result.system);
   if (!file) {
     result.error = result.system.kind == platform::ErrorKind::not_ordinary ? ReadError::not_ordinary
-                                                                            : ReadError::io;
+                                                                           : ReadError::io;
     return result;
   }
   return read_book(*file);

@@ -408,9 +408,9 @@ Copy File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t le
     off_t in_off = static_cast<off_t>(in);
     off_t out_off = static_cast<off_t>(out);
     ssize_t r = sys(path_, [&] {
-      return copy_file_range(source.fd_, &in_off, fd_, &out_off,
-                             static_cast<std::size_t>(std::min<std::uint64_t>(left, kKernelCopyPiece)),
-                             0);
+      return copy_file_range(
+          source.fd_, &in_off, fd_, &out_off,
+          static_cast<std::size_t>(std::min<std::uint64_t>(left, kKernelCopyPiece)), 0);
     });
     if (r < 0 && errno == EINTR) continue;
     if (r <= 0) break;  // an error, or the source ended: the plain copy says which
@@ -421,8 +421,9 @@ Copy File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t le
     std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(left, kCopyPiece)));
     while (left > 0) {
       const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
-      ssize_t r = sys(source.path_,
-                      [&] { return pread(source.fd_, buffer.data(), want, static_cast<off_t>(in)); });
+      ssize_t r = sys(source.path_, [&] {
+        return pread(source.fd_, buffer.data(), want, static_cast<off_t>(in));
+      });
       if (r < 0) {
         if (errno == EINTR) continue;
         return fail_errno(err), Copy::read_failed;

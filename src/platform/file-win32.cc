@@ -118,8 +118,8 @@ bool open_disk_file(const std::string& path, DWORD access, DWORD share, DWORD di
       return fail(err, ERROR_DIRECTORY);
   }
   HANDLE h = tripped(path) ? INVALID_HANDLE_VALUE
-                                : CreateFileW(wide->c_str(), access, share, nullptr, disposition,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr);
+                           : CreateFileW(wide->c_str(), access, share, nullptr, disposition,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return fail_last(err);
   if (GetFileType(h) != FILE_TYPE_DISK) {
     CloseHandle(h);

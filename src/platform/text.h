@@ -18,6 +18,8 @@ inline constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report 
 
 namespace texts {
 inline constexpr std::string_view kMessageTitle = "提示";
+// The same, ready for a W call where nothing may be allocated (out of memory).
+inline constexpr wchar_t kMessageTitleWide[] = L"提示";
 // Each "{}" is filled in turn: what was wrong, then the program's name.
 inline constexpr std::string_view kUsageError = "用法错误：{}\n请运行“{} --help”查看用法。\n";
 // Before the reason, when what a program printed could not be written out.

@@ -120,10 +120,11 @@ int open_entry(stub::OpenBook& opened, const std::string& word) {
   }
   std::fflush(stdout);
   int status = run_opener(target, err);
-  if (status < 0) return failure(fill(texts::kNoOpener, {shown(target), platform::describe(err)}));
+  if (status < 0)
+    return failure(fill(texts::kNoOpener, {platform::quoted(target), platform::describe(err)}));
   if (status != 0)
-    return failure(fill(texts::kOpenerFailed, {shown(target), std::to_string(status)}));
-  say(fill(texts::kOpening, {shown(target)}));
+    return failure(fill(texts::kOpenerFailed, {platform::quoted(target), std::to_string(status)}));
+  say(fill(texts::kOpening, {platform::quoted(target)}));
   return kExitOk;
 }
 
@@ -133,7 +134,7 @@ int extract(stub::OpenBook& opened, const std::string& dir) {
     return failure(container::describe(failed));
   }
   for (const auto& file : written) say(shown(file) + "\n");
-  say(fill(texts::kExtracted, {std::to_string(written.size()), shown(dir)}));
+  say(fill(texts::kExtracted, {std::to_string(written.size()), platform::quoted(dir)}));
   return kExitOk;
 }
 
@@ -147,12 +148,13 @@ int run(const std::vector<std::string>& words) {
   const std::size_t wanted = command.empty()                             ? 1
                              : command == "open" || command == "extract" ? 3
                                                                          : 0;
-  if (wanted == 0) return usage(program, fill(texts::kUnknownCommand, {shown(command, 40)}));
+  if (wanted == 0)
+    return usage(program, fill(texts::kUnknownCommand, {platform::quoted(shown(command, 40))}));
   if (words.size() < wanted) {
     return usage(program, std::string(command == "open" ? texts::kNeedNumber : texts::kNeedFolder));
   }
   if (words.size() > wanted) {
-    return usage(program, fill(texts::kTooManyWords, {shown(words[wanted], 40)}));
+    return usage(program, fill(texts::kTooManyWords, {platform::quoted(shown(words[wanted], 40))}));
   }
 
   // The kernel's own link to this program's file: the book is whatever file we run from,
@@ -171,8 +173,9 @@ int main(int argc, char** argv) {
   // A listing that never arrived is no success.
   platform::Error err;
   if (!platform::close_standard_output(err) && code == kExitOk) {
-    std::fputs((std::string(platform::texts::kOutputFailed) + platform::describe(err) + "\n").c_str(),
-               stderr);
+    std::fputs(
+        (std::string(platform::texts::kOutputFailed) + platform::describe(err) + "\n").c_str(),
+        stderr);
     code = kExitFailed;
   }
   return code;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "app/messages.h"
@@ -50,7 +51,8 @@ TEST(Window, StartsOnlyBesideItsReader) {
 TEST(Window, EachControlRunsItsCommandAndSaysWhatChanged) {
   TempDir dir, docs;
   write_file(dir.file("books.ini"), "reader");
-  for (const char* name : {"第2讲.pdf", "第11讲.PDF", "notes.txt"}) write_file(docs.file(name), "%PDF");
+  for (const char* name : {"第2讲.pdf", "第11讲.PDF", "notes.txt"})
+    write_file(docs.file(name), "%PDF");
   ScriptedDesktop desktop;
   app::WindowState state(dir.path());
   auto run = [&](Role role) { return app::run_command(role, state, desktop); };
@@ -103,8 +105,7 @@ TEST(Window, BuildsOffItsThreadShowingProgressAndTheOutcome) {
 
   state.books.append({"a", dir.file("a.pdf")});
   build();
-  EXPECT_EQ(desktop.events,
-            (std::vector<std::string>{"busy", "idle", message(app::text::kBuilt)}));
+  EXPECT_EQ(desktop.events, (std::vector<std::string>{"busy", "idle", message(app::text::kBuilt)}));
   EXPECT_EQ(desktop.captions.front(), std::string(app::text::kCaption) + " - 正在生成 0%");
   EXPECT_EQ(desktop.captions[desktop.captions.size() - 2],
             std::string(app::text::kCaption) + " - 正在生成 100%");
@@ -120,6 +121,7 @@ TEST(Window, BuildsOffItsThreadShowingProgressAndTheOutcome) {
 
   // Closed mid-build: the build stops, removes its files, and only then the process ends.
   state.books.clear();
+  std::filesystem::resize_file(std::filesystem::u8path(dir.file("a.pdf")), 512u << 20);
   state.books.append({"a", dir.file("a.pdf")});
   state.book_name = "另一本";
   desktop.events.clear();
@@ -149,7 +151,8 @@ TEST(Window, DroppedFilesAndFoldersAreAddedInNaturalOrder) {
   EXPECT_EQ(titles(state), "第一节 第二节 第9章 第10章 ");
   EXPECT_EQ(state.scratch, "kept");
 
-  for (int i = state.books.count(); i < booklist::BookList::kMaxEntries; ++i) state.books.append({"t", "p"});
+  for (int i = state.books.count(); i < booklist::BookList::kMaxEntries; ++i)
+    state.books.append({"t", "p"});
   EXPECT_FALSE(app::drop_paths({dir.file("第9章.PDF")}, state).titles);  // full
 }
 

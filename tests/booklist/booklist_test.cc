@@ -32,15 +32,20 @@ struct CommandRow {
 
 TEST(BookList, CommandsKeepTitlesAndPathsPairedAndTheSelectionRight) {
   const CommandRow rows[] = {
-      {booklist::move_up, 1, "*Bb Aa Cc "},    {booklist::move_down, 1, "Aa Cc *Bb "},
-      {booklist::move_up, 0, "*Aa Bb Cc "},    {booklist::move_down, 2, "Aa Bb *Cc "},
-      {booklist::move_up, -1, "Aa Bb Cc "},    {booklist::move_down, -1, "Aa Bb Cc "},
-      {booklist::delete_selected, 1, "Aa Cc "}, {booklist::delete_selected, -1, "Aa Bb Cc "},
+      {booklist::move_up, 1, "*Bb Aa Cc "},
+      {booklist::move_down, 1, "Aa Cc *Bb "},
+      {booklist::move_up, 0, "*Aa Bb Cc "},
+      {booklist::move_down, 2, "Aa Bb *Cc "},
+      {booklist::move_up, -1, "Aa Bb Cc "},
+      {booklist::move_down, -1, "Aa Bb Cc "},
+      {booklist::delete_selected, 1, "Aa Cc "},
+      {booklist::delete_selected, -1, "Aa Bb Cc "},
       {booklist::clear, 1, ""},
   };
   for (const auto& row : rows) {
     BookList list;
-    for (const char* t : {"A", "B", "C"}) list.append({t, std::string(1, static_cast<char>(t[0] + 32))});
+    for (const char* t : {"A", "B", "C"})
+      list.append({t, std::string(1, static_cast<char>(t[0] + 32))});
     list.select(row.selected);
     row.command(list);
     EXPECT_EQ(shown(list), row.after) << "selected " << row.selected;
@@ -62,8 +67,9 @@ TEST(BookList, CommandsKeepTitlesAndPathsPairedAndTheSelectionRight) {
 
 TEST(Names, TitleAcceptedFileAndBlankRules) {
   const std::pair<const char*, const char*> titles[] = {
-      {"Report.pdf", "Report"}, {"SCAN.PDF", "SCAN"}, {"my.pdfs.pdf", "mys"}, {"a.pdf.pdf", "a"},
-      {".pdf", ""},             {"x.PdF", "x"},       {".p.pdfdf", ".pdf"},  // no second pass
+      {"Report.pdf", "Report"}, {"SCAN.PDF", "SCAN"}, {"my.pdfs.pdf", "mys"},
+      {"a.pdf.pdf", "a"},       {".pdf", ""},         {"x.PdF", "x"},
+      {".p.pdfdf", ".pdf"},  // no second pass
   };
   for (const auto& [name, title] : titles) EXPECT_EQ(booklist::title_from_file_name(name), title);
   // Adding one file takes the two exact endings; a folder's listing takes any case.

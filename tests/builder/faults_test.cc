@@ -52,8 +52,9 @@ TEST(Faults, NoFailedCallLosesABookOrLeavesAFile) {
       write_file(in.file("books.ini"), "reader");
       write_file(in.file("a.pdf"), pattern_bytes(3000, 1));
       write_file(in.file("b.pdf"), pattern_bytes(5, 2));
-      builder::BuildRequest request{"书", {{"a", in.file("a.pdf")}, {"b", in.file("b.pdf")}},
-                                    out.path(), in.file("books.ini"), {}, nullptr};
+      builder::BuildRequest request{"书",       {{"a", in.file("a.pdf")}, {"b", in.file("b.pdf")}},
+                                    out.path(), in.file("books.ini"),
+                                    {},         nullptr};
       ASSERT_TRUE(builder::write_ebook(request).ok);
       const std::string book = read_file(out.file("书.exe"));
       if (rebuild) {
@@ -90,16 +91,16 @@ TEST(Faults, NoFailedCallLosesABookOrLeavesAFile) {
             }
           });
       EXPECT_GT(calls, 30);
-      std::cout << "[          ] a " << (rebuild ? "rebuild" : "first build") << " makes "
-                << calls << " file-system calls\n";
+      std::cout << "[          ] a " << (rebuild ? "rebuild" : "first build") << " makes " << calls
+                << " file-system calls\n";
     }
   }
 }
 
 TEST(Faults, TakingPdfsOutLeavesNoPartOfOne) {
   TempDir dir, out;
-  write_file(dir.file("book.exe"), testing_support::forge_book(
-                                       "书", {{"a", pattern_bytes(3u << 20, 1)}, {"b", "b"}}));
+  write_file(dir.file("book.exe"),
+             testing_support::forge_book("书", {{"a", pattern_bytes(3u << 20, 1)}, {"b", "b"}}));
   write_file(out.file("mine.pdf"), "the user's");
   platform::Error err;
   auto file = platform::File::open_read(dir.file("book.exe"), err);

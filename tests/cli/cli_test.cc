@@ -69,7 +69,8 @@ TEST_F(Cli, PackListCheckAndExtractRoundTrip) {
   pdf("folder/sub/deeper.pdf", 7);
   write_file(dir.file("in/folder/notes.txt"), "x");
   // "--" ends the options: a file may start with "-".
-  Outcome r = run({"pack", "--name", "书 名", "--out-dir", out, "--", first, dir.file("in/folder")});
+  Outcome r =
+      run({"pack", "--name", "书 名", "--out-dir", out, "--", first, dir.file("in/folder")});
   ASSERT_EQ(r.code, 0) << r.err;
   const std::string book = out + "/书 名.exe";
   EXPECT_EQ(r.out, book + "\n");
@@ -82,7 +83,8 @@ TEST_F(Cli, PackListCheckAndExtractRoundTrip) {
   fs::create_directory(fs::u8path(target));
   r = run({"extract", book, target});
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, target + "/001--x.pdf\n" + target + "/002-第2讲.pdf\n" + target + "/003-第11讲.pdf\n");
+  EXPECT_EQ(r.out,
+            target + "/001--x.pdf\n" + target + "/002-第2讲.pdf\n" + target + "/003-第11讲.pdf\n");
   EXPECT_EQ(read_file(target + "/003-第11讲.pdf"), read_file(dir.file("in/folder/第11讲.PDF")));
   r = run({"extract", book, target});
   EXPECT_EQ(r.code, 1);
@@ -110,10 +112,16 @@ TEST_F(Cli, FailuresSayWhatWentWrong) {
     std::string said;
   };
   const Row rows[] = {
-      {{"pack", "--name", "b", "--out-dir", out, good, dir.file("in/gone.pdf")}, 1, "找不到 PDF 文件“"},
+      {{"pack", "--name", "b", "--out-dir", out, good, dir.file("in/gone.pdf")},
+       1,
+       "找不到 PDF 文件“"},
       {{"pack", "--name", "b", "--out-dir", out, dir.file("in/empty.pdf")}, 1, "是空的（0 字节）"},
-      {{"pack", "--name", "b", "--out-dir", out, dir.file("in/\x1b]0;x\x07.pdf")}, 1, "“" + dir.file("in/?]0;x?.pdf") + "”"},
-      {{"pack", "--name", "b", "--stub", dir.file("no.ini"), "--out-dir", out, good}, 1, "找不到阅读器文件"},
+      {{"pack", "--name", "b", "--out-dir", out, dir.file("in/\x1b]0;x\x07\u202E.pdf")},
+       1,
+       "“" + dir.file("in/?]0;x??.pdf") + "”"},
+      {{"pack", "--name", "b", "--stub", dir.file("no.ini"), "--out-dir", out, good},
+       1,
+       "找不到阅读器文件"},
       {{"pack", "--name", "a/b", "--out-dir", out, good}, 1, "不能含有这些字符：/"},
       {{"pack", "--name", "  ", "--out-dir", out, good}, 1, "请首先输入书名"},
       {{"pack", "--name", "b", "--out-dir", out, dir.file("in/none")}, 1, "里没有 PDF 文件"},
@@ -138,9 +146,9 @@ TEST_F(Cli, FailuresSayWhatWentWrong) {
     EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
     EXPECT_EQ(listing(out), "");
   }
-  // Titles from a book reach the terminal without controls or text turned around.
-  write_file(dir.file("forged.exe"), forge_book("\x1b]0;owned\x07", {{"a\x1b[2J\u202Eb", "pdf"}}));
-  EXPECT_EQ(run({"list", dir.file("forged.exe")}).out, "?]0;owned?\n590000\t3\ta?[2J?b\n");
+  // Titles from a book reach the terminal without controls.
+  write_file(dir.file("forged.exe"), forge_book("\x1b]0;owned\x07", {{"a\x1b[2Jb", "pdf"}}));
+  EXPECT_EQ(run({"list", dir.file("forged.exe")}).out, "?]0;owned?\n590000\t3\ta?[2Jb\n");
 }
 
 // The same routine as the readers': a failing call leaves nothing, and names its file.
@@ -172,8 +180,9 @@ TEST_F(Cli, TheProgramCleansUpWhateverEndsIt) {
     write_file(dir.file(name), "%PDF");
     fs::resize_file(fs::u8path(dir.file(name)), 900u << 20);  // sparse: quick to make
   }
-  const std::vector<std::string> pack = {TARVELLO_CLI, "pack", "--name", "big", "--out-dir", out,
-                                         dir.file("a.pdf"), dir.file("b.pdf")};
+  const std::vector<std::string> pack = {
+      TARVELLO_CLI, "pack", "--name",          "big",
+      "--out-dir",  out,    dir.file("a.pdf"), dir.file("b.pdf")};
   // Ctrl-C once the copy is under way.
   auto r = testing_support::run_program(pack, dir.path(), {}, "", [&](pid_t pid) {
     for (int i = 0; i < 3000 && !platform::path_exists(out + "/big.txt"); ++i)

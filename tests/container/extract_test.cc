@@ -30,8 +30,8 @@ TEST(ExtractNames, HostileTitlesBecomePlainNamesInsideTheFolder) {
       {" . . ", "001.pdf"},
       {"  .title. ", "001-title.pdf"},
       {"esc\x1b[2J", "001-esc_[2J.pdf"},
-      {"c1\xc2\x9b", "001-c1_.pdf"},                 // U+009B, a terminal's escape
-      {"txt.\u202Efdp", "001-txt._fdp.pdf"},         // no name that reads backwards
+      {"c1\xc2\x9b", "001-c1_.pdf"},          // U+009B, a terminal's escape
+      {"txt.\u202Efdp", "001-txt._fdp.pdf"},  // no name that reads backwards
       {"bad\xff\xfeutf8", "001-bad__utf8.pdf"},
       {"cut\xe4\xb8", "001-cut__.pdf"},  // a character missing its last byte
   };

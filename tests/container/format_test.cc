@@ -92,7 +92,9 @@ TEST(Index, DamagedBlocks) {
   // refused instead of filling memory.
   std::string over = "ab\r\n";
   for (int i = 0; i <= kMaxEntries; ++i) {
-    over += "t\xA1\xE1" + std::to_string(kPayloadPosition + i) + "\xA1\xE2" "1\r\n";
+    over += "t\xA1\xE1" + std::to_string(kPayloadPosition + i) +
+            "\xA1\xE2"
+            "1\r\n";
   }
   ReadResult r = parse_index(over, kPayloadOffset + kMaxEntries + 1,
                              kPayloadOffset + kMaxEntries + 1 + over.size() + kTrailerSize);

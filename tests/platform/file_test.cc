@@ -201,7 +201,8 @@ TEST(Files, PositionsCopiesAndShortSources) {
   const std::string data = pattern_bytes((3u << 20) + 123, 7);
   std::vector<std::string> sources = {tmp.file("big")};
 #ifdef __linux__
-  if (platform::is_folder("/dev/shm")) sources.push_back("/dev/shm/tarvello-copy-" + std::to_string(getpid()));
+  if (platform::is_folder("/dev/shm"))
+    sources.push_back("/dev/shm/tarvello-copy-" + std::to_string(getpid()));
 #endif
   for (const auto& path : sources) {
     SCOPED_TRACE(path);

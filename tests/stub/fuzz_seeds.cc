@@ -41,8 +41,9 @@ int main(int argc, char** argv) {
     const std::string index = platform::utf8_to_cp936(container::index_text(name, entries)).value();
     const std::string size = {static_cast<char>(payload.size()), 0, 0};
     const std::string tag = std::to_string(++number);
-    write(out / ("book-" + tag), '\0' + payload + index +
-                                     container::trailer_bytes(static_cast<std::uint32_t>(index.size())));
+    write(out / ("book-" + tag),
+          '\0' + payload + index +
+              container::trailer_bytes(static_cast<std::uint32_t>(index.size())));
     write(out / ("index-" + tag), "\1" + size + index);
     write(out / ("index-empty-line-" + tag), "\1" + size + index + "\r\n");
     for (std::size_t i = 0; i < titles.size(); ++i) {

@@ -35,12 +35,14 @@ const std::vector<std::pair<std::string, std::string>> kChapters = {
 
 TEST(Reader, ListsOpensAndTakesOut) {
   TempDir dir;
-  const std::string book = make_book(dir, "书.exe", forge_book("书", kChapters, read_file(kReader)));
+  const std::string book =
+      make_book(dir, "书.exe", forge_book("书", kChapters, read_file(kReader)));
   Outcome r = testing_support::run_program({book}, dir.path());
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "《书》，共 3 个文件：\n1. 第一章（1,000 字节）\n2. 第二章（23,456 字节）\n"
-            "3. ?[31m红（1 字节）\n用“书.exe open 序号”阅读其中一个文件，用“书.exe --help”查看全部用法。\n");
+            "3. ?[31m红（1 字节）\n用“书.exe open 序号”阅读其中一个文件，用“书.exe "
+            "--help”查看全部用法。\n");
 
   // "open" hands a private copy, in a new folder of its own, to the desktop's opener: a
   // script of the test's that notes what it was given.
@@ -48,7 +50,8 @@ TEST(Reader, ListsOpensAndTakesOut) {
   mkdir(dir.file("tmp").c_str(), 0755);
   make_book(dir, "bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > \"$OPENED\"\n");
   const std::vector<std::string> env = {"PATH=" + dir.file("bin") + ":/usr/bin:/bin",
-                                        "TMPDIR=" + dir.file("tmp"), "OPENED=" + dir.file("opened")};
+                                        "TMPDIR=" + dir.file("tmp"),
+                                        "OPENED=" + dir.file("opened")};
   r = testing_support::run_program({book, "open", "2"}, dir.path(), env);
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string opened = read_file(dir.file("opened"));
@@ -67,7 +70,8 @@ TEST(Reader, ListsOpensAndTakesOut) {
   EXPECT_EQ(read_file(dir.file("out/002-第二章.pdf")), kChapters[1].second);
   r = testing_support::run_program({book, "extract", dir.file("out")}, dir.path());
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "文件“" + dir.file("out") + "/001-第一章.pdf”已存在，不会覆盖它；没有取出任何文件。\n");
+  EXPECT_EQ(r.err,
+            "文件“" + dir.file("out") + "/001-第一章.pdf”已存在，不会覆盖它；没有取出任何文件。\n");
 
   const std::pair<std::vector<std::string>, std::string> usage[] = {
       {{"show"}, "没有“show”这个命令"},
@@ -98,19 +102,23 @@ TEST(Reader, DamagedBooksAreRefusedWithTheirReason) {
   };
   const std::string damaged = "电子书已损坏，无法打开：";
   const std::pair<std::string, std::string> cases[] = {
-      {good.substr(0, good.size() - 10), damaged + "文件末尾记录的索引长度无效，不是电子书或已损坏。"},
+      {good.substr(0, good.size() - 10),
+       damaged + "文件末尾记录的索引长度无效，不是电子书或已损坏。"},
       {good.substr(0, container::kPayloadOffset), "此文件不含电子书内容。"},
       {reader, "此文件不含电子书内容。"},
       {with_index("书\r\n甲590000 10\r\n"), damaged + "索引第 2 行格式错误。"},
-      {with_index("书\r\n甲♂590000♀99999999999\r\n"), damaged + "索引第 2 行的数字超过 2147483647。"},
+      {with_index("书\r\n甲♂590000♀99999999999\r\n"),
+       damaged + "索引第 2 行的数字超过 2147483647。"},
       {with_index("书\r\n甲♂590000♀11\r\n"), damaged + "索引第 2 行所指的文件超出了内容区。"},
-      {with_index("书\r\n甲♂590000♀5\r\n乙♂590004♀6\r\n"), damaged + "索引第 3 行所指的文件与前后文件不相接。"},
+      {with_index("书\r\n甲♂590000♀5\r\n乙♂590004♀6\r\n"),
+       damaged + "索引第 3 行所指的文件与前后文件不相接。"},
       {with_index("书\r\n"), damaged + "索引中没有任何文件。"},
   };
   mkdir(dir.file("out").c_str(), 0755);
   for (const auto& [bytes, message] : cases) {
     const std::string book = make_book(dir, "damaged.exe", bytes);
-    for (std::vector<std::string> words : {std::vector<std::string>{}, {"extract", dir.file("out")}}) {
+    for (std::vector<std::string> words :
+         {std::vector<std::string>{}, {"extract", dir.file("out")}}) {
       words.insert(words.begin(), book);
       Outcome r = testing_support::run_program(words, dir.path());
       EXPECT_EQ(r.status, 1) << message;

@@ -1,6 +1,9 @@
 #include "app/win32/main_window.h"
 
+#include <shellapi.h>
+
 #include <cmath>
+#include <vector>
 
 #include "app/messages.h"
 #include "app/win32/banner.h"
@@ -96,6 +99,8 @@ bool MainWindow::create() {
   if (!hand_) hand_ = LoadCursorW(nullptr, IDC_HAND);
   banner_ = load_banner(instance_);
   create_controls();
+  // Files and folders dropped from Explorer are added as the add commands would.
+  DragAcceptFiles(form_, TRUE);
   return true;
 }
 
@@ -182,7 +187,7 @@ int MainWindow::run(int show_command) {
 
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (blocked(message)) continue;
+    if (blocked(message) || list_key(message)) continue;
     // Tab and Shift+Tab walk the controls. Enter and Escape come back as IDOK and
     // IDCANCEL, which no control carries: they do nothing.
     if (!IsDialogMessageW(form_, &message)) {
@@ -204,6 +209,20 @@ LRESULT CALLBACK MainWindow::form_proc(HWND hwnd, UINT message, WPARAM wparam, L
   return self->handle(message, wparam, lparam);
 }
 
+bool MainWindow::list_key(const MSG& message) {
+  if (message.message != WM_KEYDOWN || message.hwnd != child(Role::titles)) return false;
+  // Delete and Ctrl+Up / Ctrl+Down on the title list do what the buttons do.
+  const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+  if (message.wParam == VK_DELETE) {
+    run(Role::delete_file);
+  } else if (ctrl && (message.wParam == VK_UP || message.wParam == VK_DOWN)) {
+    run(message.wParam == VK_UP ? Role::move_up : Role::move_down);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 bool MainWindow::blocked(const MSG& message) const {
   if (!app::building(state_)) return false;
   // Keys and clicks meant for the controls; the frame's own (moving it, closing it,
@@ -218,6 +237,9 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case kRunTask:
       Win32Desktop::run_task(lparam);
+      return 0;
+    case WM_DROPFILES:
+      on_drop(reinterpret_cast<HDROP>(wparam));
       return 0;
     case WM_COMMAND:
       on_command(LOWORD(wparam), HIWORD(wparam));
@@ -277,9 +299,26 @@ void MainWindow::on_command(int id, int code) {
   const bool clicked = (c->kind == Kind::push_button && code == BN_CLICKED) ||
                        (c->kind == Kind::label && (code == STN_CLICKED || code == STN_DBLCLK));
   if (!clicked) return;
+  run(c->role);
+}
+
+void MainWindow::run(Role role) {
   read_selection();
   read_book_name();
-  if (app::run_command(c->role, state_, desktop_).titles) refresh_titles();
+  if (app::run_command(role, state_, desktop_).titles) refresh_titles();
+}
+
+void MainWindow::on_drop(HDROP drop) {
+  std::vector<std::string> paths;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+    paths.push_back(platform::wide_to_utf8(path));
+  }
+  DragFinish(drop);
+  read_selection();
+  if (app::drop_paths(std::move(paths), state_).titles) refresh_titles();
 }
 
 void MainWindow::read_book_name() {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <array>
 #include <string>
@@ -39,6 +41,11 @@ class MainWindow {
   void centre();
   LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
   void on_command(int id, int code);
+  // Runs the command of `role` on the current book name and selection.
+  void run(app::layout::Role role);
+  void on_drop(HDROP drop);
+  // Delete and Ctrl+Up/Down on the title list; true when the key was one of them.
+  bool list_key(const MSG& message);
   void paint_separator(HDC dc);
   HWND child(app::layout::Role role) const;
   void read_selection();

@@ -48,8 +48,31 @@ void Win32Desktop::set_busy(bool busy) {
   SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 
-void Win32Desktop::show_progress(const std::string& caption, int) {
+Win32Desktop::~Win32Desktop() {
+  if (taskbar_) taskbar_->Release();
+}
+
+void Win32Desktop::show_progress(const std::string& caption, int percent) {
   SetWindowTextW(owner_, wide(caption).c_str());
+  if (!taskbar_tried_) {
+    taskbar_tried_ = true;
+    void* list = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_ITaskbarList3, &list))) {
+      taskbar_ = static_cast<ITaskbarList3*>(list);
+      if (FAILED(taskbar_->HrInit())) {
+        taskbar_->Release();
+        taskbar_ = nullptr;
+      }
+    }
+  }
+  // Older systems have no progress on their taskbar; the caption says it there too.
+  if (!taskbar_) return;
+  if (percent < 0) {
+    taskbar_->SetProgressState(owner_, TBPF_NOPROGRESS);
+  } else {
+    taskbar_->SetProgressValue(owner_, static_cast<ULONGLONG>(percent), 100);
+  }
 }
 
 void Win32Desktop::post(std::function<void()> task) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shobjidl.h>
 
 #include "app/desktop.h"
 
@@ -14,6 +16,9 @@ inline constexpr UINT kRunTask = WM_APP + 1;
 class Win32Desktop final : public app::Desktop {
  public:
   explicit Win32Desktop(HINSTANCE instance) : instance_(instance) {}
+  ~Win32Desktop() override;
+  Win32Desktop(const Win32Desktop&) = delete;
+  Win32Desktop& operator=(const Win32Desktop&) = delete;
 
   // Runs and frees a task that post() sent, when kRunTask arrives.
   static void run_task(LPARAM task);
@@ -35,6 +40,8 @@ class Win32Desktop final : public app::Desktop {
   HINSTANCE instance_;
   HWND owner_ = nullptr;
   bool busy_ = false;
+  ITaskbarList3* taskbar_ = nullptr;  // the taskbar button's progress, from Windows 7 on
+  bool taskbar_tried_ = false;
 };
 
 }  // namespace win32

@@ -38,9 +38,7 @@ struct KeptDesktop : app::Desktop {
 
   void show_message(const std::string& text) override { qt->show_message(text); }
   void set_busy(bool busy) override { qt->set_busy(busy); }
-  void show_progress(const std::string& text, int percent) override {
-    qt->show_progress(text, percent);
-  }
+  void show_progress(const std::string& text, int at) override { qt->show_progress(text, at); }
   std::optional<app::PickedFile> pick_pdf_file(const std::string& dir) override {
     return qt->pick_pdf_file(dir);
   }

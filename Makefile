@@ -7,7 +7,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # Linux build and tests
 DEBS_LINUX := cmake make g++ libgtest-dev libcli11-dev \
               qt6-base-dev qt6-translations-l10n fonts-wqy-microhei \
-              clang-14 libclang-rt-14-dev
+              clang-14 libclang-rt-14-dev desktop-file-utils libglib2.0-bin
 # Windows builds, and the Windows tests under wine64; the window's tests also need a
 # virtual X display, Chinese fonts and locale, and the X libraries Wine loads at run time
 DEBS_WINDOWS := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \

@@ -7,7 +7,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # Linux build and tests
 DEBS_LINUX := cmake make g++ libgtest-dev libcli11-dev \
               qt6-base-dev qt6-translations-l10n fonts-wqy-microhei \
-              clang-14 libclang-rt-14-dev
+              clang-14 libclang-rt-14-dev desktop-file-utils libglib2.0-bin
 # Windows builds, and the Windows tests under wine64; the GUI tests run the 32-bit product
 # (wine32, from the i386 architecture that need-debs.sh adds) on a virtual X display, with
 # Chinese fonts, the Chinese and a Western locale, and the X libraries Wine loads at run
@@ -17,7 +17,7 @@ DEBS_WINDOWS := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
                 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 googletest wine64 wine32:i386 \
                 xvfb locales fonts-wine fonts-wqy-microhei $(X_LIBS) $(X_LIBS:=:i386)
 
-.PHONY: all run run-windows demo dist test deps deps-linux deps-windows linux win32 win64 check-windows fuzz bench clean
+.PHONY: all run run-windows demo dist test check deps deps-linux deps-windows linux win32 win64 check-windows fuzz bench clean
 
 all: linux win32 win64
 
@@ -77,6 +77,13 @@ fuzz: deps-linux
 test: linux win32 win64 check-windows fuzz
 	ctest --preset linux -j$(JOBS)
 	ctest --preset win64
+
+# The edit-build-test loop: the Linux build and its tests only. Installs nothing and
+# builds nothing for Windows; run `make test` once first on a new machine.
+check:
+	cmake --preset linux >/dev/null
+	cmake --build --preset linux -j$(JOBS)
+	ctest --preset linux -j$(JOBS)
 
 bench: deps-linux
 	sh bench/pack.sh

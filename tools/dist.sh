@@ -18,14 +18,16 @@ printf '\357\273\277' >"$w/使用说明.txt"
 sed 's/$/\r/' packaging/win32/使用说明.txt >>"$w/使用说明.txt"
 (cd "$out/stage" && cmake -E tar cf "../Tarvello-$version-win32.zip" --format=zip "Tarvello-$version")
 
-# Linux: a folder that runs where it is unpacked, with the menu entry and icons.
+# Linux: a folder that runs where it is unpacked, with the menu entry and icons, and the
+# Windows reader, so that tarvello-cli pack --for windows makes books for Windows readers.
 l="$out/stage/tarvello-$version-linux-x86_64"
 mkdir -p "$l"
 DESTDIR= cmake --install "$release" --prefix "$(pwd)/$l" >/dev/null
 mv "$l/bin/"* "$l/" && rmdir "$l/bin"
 cp "$release/bin/tarvello-cli" "$l/"
 strip --strip-unneeded "$l/tarvello-qt" "$l/tarvello-cli" "$l/books.ini"
-cp packaging/linux/README.txt packaging/linux/install.sh "$l/"
+cp "$win32_bin/books.ini" "$l/books-windows.ini"
+cp packaging/linux/README.txt packaging/linux/install.sh packaging/linux/uninstall.sh "$l/"
 tar -C "$out/stage" -czf "$out/tarvello-$version-linux-x86_64.tar.gz" "tarvello-$version-linux-x86_64"
 
 rm -rf "$out/stage"

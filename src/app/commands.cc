@@ -1,42 +1,66 @@
 #include "app/commands.h"
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
 #include <utility>
 
 #include "app/messages.h"
 #include "booklist/names.h"
+#include "builder/build.h"
 #include "links/code_list.h"
 #include "platform/file.h"
 
 namespace app {
-namespace {
 
-// The pointer comes back on every way out of a build.
-class BusyPointer {
- public:
-  explicit BusyPointer(Desktop& desktop) : desktop_(desktop) { desktop_.set_busy(true); }
-  ~BusyPointer() { restore(); }
-  BusyPointer(const BusyPointer&) = delete;
-  BusyPointer& operator=(const BusyPointer&) = delete;
-  void restore() {
-    if (busy_) desktop_.set_busy(false);
-    busy_ = false;
-  }
-
- private:
-  Desktop& desktop_;
-  bool busy_ = true;
+// A build on its own thread. The thread touches nothing of the window: it reports
+// through Desktop::post, whose tasks run on the window's thread in order, so the last
+// thing it posts (the end) comes after every progress report.
+struct BuildJob {
+  std::atomic<bool> cancel{false};
+  int reported = -1;  // the last percent posted; the worker's own
+  builder::BuildResult result;
+  std::thread thread;
 };
 
-}  // namespace
+namespace {
 
-bool startup_check(const std::string& app_dir, Desktop& desktop) {
-  if (platform::is_ordinary_file(platform::join(app_dir, std::string(builder::kStubFileName)))) {
-    return true;
+void finish_build(WindowState& state, Desktop& desktop) {
+  state.build->thread.join();
+  const builder::BuildResult result = std::move(state.build->result);
+  state.build.reset();
+  desktop.set_busy(false);
+  desktop.show_progress(caption(), -1);
+  if (state.closing) {
+    desktop.end_process();
+    return;
   }
-  desktop.show_message(std::string(text::kStubMissing));
-  open_home_page(desktop);
-  desktop.end_process();
-  return false;
+  desktop.show_message(result.ok ? std::string(text::kBuilt) : builder::message(result.failure));
+}
+
+void start_build(WindowState& state, Desktop& desktop) {
+  builder::BuildRequest request{
+      state.book_name, state.books.entries(), state.app_dir, builder::stub_path(state.app_dir), {},
+      nullptr};
+  if (builder::Failure f = builder::check_request(request); f.cause != builder::Cause::none) {
+    desktop.show_message(builder::message(f));
+    return;
+  }
+  desktop.set_busy(true);
+  desktop.show_progress(caption(0), 0);
+  state.build = std::make_unique<BuildJob>();
+  BuildJob* job = state.build.get();
+  request.cancel = &job->cancel;
+  request.progress = [job, &desktop](std::uint64_t done, std::uint64_t total) {
+    const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+    if (percent == job->reported) return;
+    job->reported = percent;
+    desktop.post([&desktop, percent] { desktop.show_progress(caption(percent), percent); });
+  };
+  job->thread = std::thread([job, &state, &desktop, request = std::move(request)] {
+    job->result = builder::write_ebook(request);
+    desktop.post([&state, &desktop] { finish_build(state, desktop); });
+  });
 }
 
 void add_file(WindowState& state, Desktop& desktop) {
@@ -47,48 +71,122 @@ void add_file(WindowState& state, Desktop& desktop) {
   state.books.append({booklist::title_from_file_name(picked->name), state.scratch});
 }
 
+// Every PDF directly in `folder`, in the listing's order, until the list is full; the
+// scratch text ends as the last title added when `scratch` is given.
+void add_folder_files(const std::string& folder, booklist::BookList& books, std::string* scratch) {
+  auto names = booklist::list_pdf_names(folder);
+  if (!names) return;
+  for (const auto& name : *names) {
+    if (books.full()) break;
+    std::string title = booklist::title_from_file_name(name);
+    if (scratch) *scratch = title;
+    books.append({std::move(title), booklist::folder_entry_path(folder, name)});
+  }
+}
+
 void add_folder(WindowState& state, Desktop& desktop) {
   auto folder = desktop.pick_folder();
   if (!folder || folder->empty()) return;
-  auto names = booklist::list_pdf_names(*folder);
-  if (!names) return;
-  for (const auto& name : *names) {
-    if (state.books.full()) break;
-    state.scratch = booklist::title_from_file_name(name);
-    state.books.append({state.scratch, booklist::folder_entry_path(*folder, name)});
+  add_folder_files(*folder, state.books, &state.scratch);
+}
+
+}  // namespace
+
+WindowState::WindowState(std::string dir) : app_dir(std::move(dir)) {}
+
+WindowState::~WindowState() {
+  if (build && build->thread.joinable()) {
+    build->cancel = true;
+    build->thread.join();
   }
 }
 
-void open_help(Desktop& desktop) {
-  desktop.open_address(links::help_address());
+std::string caption(int percent) {
+  std::string text(text::kCaption);
+  if (percent >= 0) text += std::string(text::kBuilding) + std::to_string(percent) + "%";
+  return text;
 }
 
-void open_home_page(Desktop& desktop) {
+bool startup_check(const WindowState& state, Desktop& desktop) {
+  if (platform::is_ordinary_file(builder::stub_path(state.app_dir))) return true;
+  desktop.show_message(std::string(text::kStubMissing));
   desktop.open_address(links::home_page_address());
+  desktop.end_process();
+  return false;
 }
 
-BuildReport build(const std::string& book_name, const booklist::BookList& books,
-                  const std::string& out_dir, const std::string& stub_path, Desktop& desktop,
-                  std::function<void(std::uint64_t, std::uint64_t)> progress) {
-  BuildReport report;
-  if (booklist::is_blank(book_name)) {
-    report.outcome = BuildOutcome::need_name;
-    desktop.show_message(std::string(text::kNeedName));
-    return report;
+Changes run_command(layout::Role role, WindowState& state, Desktop& desktop) {
+  using layout::Role;
+  if (building(state)) return {};
+  const int count = state.books.count();
+  const int selected = state.books.selected();
+  switch (role) {
+    case Role::add_file:
+      add_file(state, desktop);
+      break;
+    case Role::add_folder:
+      add_folder(state, desktop);
+      break;
+    case Role::delete_file:
+      booklist::delete_selected(state.books);
+      break;
+    case Role::clear:
+      booklist::clear(state.books);
+      break;
+    case Role::move_up:
+      booklist::move_up(state.books);
+      break;
+    case Role::move_down:
+      booklist::move_down(state.books);
+      break;
+    case Role::build:
+      start_build(state, desktop);
+      return {};  // a build only reads the list
+    case Role::help:
+      desktop.open_address(links::help_address());
+      return {};
+    case Role::home_page_link:
+      desktop.open_address(links::home_page_address());
+      return {};
+    default:
+      return {};
   }
-  if (books.empty()) {
-    report.outcome = BuildOutcome::need_files;
-    desktop.show_message(std::string(text::kNeedFiles));
-    return report;
+  const bool moved = state.books.selected() != selected;
+  // A move changes the order but not the count; anything else that changes the list
+  // changes the count.
+  return {moved || state.books.count() != count, moved};
+}
+
+Changes drop_paths(std::vector<std::string> paths, WindowState& state) {
+  if (building(state)) return {};
+  std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
+    return booklist::natural_less(platform::base_name(a), platform::base_name(b));
+  });
+  const int count = state.books.count();
+  for (const auto& path : paths) {
+    if (state.books.full()) break;
+    if (platform::is_folder(path)) {
+      add_folder_files(path, state.books, nullptr);
+    } else if (booklist::is_accepted_file(path)) {
+      state.books.append({booklist::title_from_file_name(platform::base_name(path)), path});
+    }
   }
-  BusyPointer busy(desktop);
-  builder::BuildRequest request{book_name, books.entries(), out_dir, stub_path,
-                                std::move(progress)};
-  report.result = builder::write_ebook(request);
-  busy.restore();
-  report.outcome = report.result.ok ? BuildOutcome::built : BuildOutcome::failed;
-  desktop.show_message(std::string(report.result.ok ? text::kBuilt : text::kBuildFailed));
-  return report;
+  return {state.books.count() != count, false};
+}
+
+bool building(const WindowState& state) {
+  return state.build != nullptr;
+}
+
+void close_window(WindowState& state, Desktop& desktop) {
+  if (!building(state)) {
+    desktop.end_process();
+    return;
+  }
+  // The build stops at its next piece, removes what it made, and then finish_build ends
+  // the process from the window's thread.
+  state.closing = true;
+  state.build->cancel = true;
 }
 
 }  // namespace app

@@ -1,47 +1,61 @@
-// The window's commands as plain functions over the Desktop port.
+// The window's commands as plain functions over the Desktop port. Both windows turn each
+// control event into one call of run_command() and redraw what it says changed.
 #pragma once
 
-#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app/desktop.h"
+#include "app/layout.h"
 #include "booklist/book_list.h"
-#include "builder/build.h"
 
 namespace app {
 
+struct BuildJob;
+
 // What the window holds besides its controls' looks.
 struct WindowState {
-  std::string book_name;  // the text of the book-name box
+  explicit WindowState(std::string app_dir);
+  ~WindowState();  // waits for a running build to stop
+  WindowState(const WindowState&) = delete;
+  WindowState& operator=(const WindowState&) = delete;
+
+  const std::string app_dir;  // holds books.ini, receives the e-books
+  std::string book_name;      // the text of the book-name box
   booklist::BookList books;
-  std::string scratch;  // the path or title the add commands pass along
+  std::string scratch;              // the path or title the add commands pass along
+  std::unique_ptr<BuildJob> build;  // the build running off the window's thread
+  bool closing = false;             // the window was closed while a build ran
+};
+
+// What a command changed, so a window redraws only that.
+struct Changes {
+  bool titles = false;     // the entries of the title list
+  bool selection = false;  // the selected entry moved (to be scrolled into view)
 };
 
 // At start-up: false (after the message, the home page and end_process) when no
-// ordinary books.ini lies in `app_dir`.
-bool startup_check(const std::string& app_dir, Desktop& desktop);
+// ordinary books.ini lies in the application folder.
+bool startup_check(const WindowState& state, Desktop& desktop);
 
-// Add file: one PDF through the file dialog. A refused file only lands in the scratch.
-void add_file(WindowState& state, Desktop& desktop);
+// The command of the control with `role`: add file, add folder, delete, clear, move up,
+// move down, build, help, home page. Other roles do nothing. While a build runs nothing
+// else starts.
+Changes run_command(layout::Role role, WindowState& state, Desktop& desktop);
 
-// Add folder: every PDF directly in a chosen folder, in the folder listing's order,
-// until the book list is full.
-void add_folder(WindowState& state, Desktop& desktop);
+// Files and folders dropped on the window, appended as the add commands would: a file by
+// the add-file rule, a folder by the add-folder rule, in natural order of their names,
+// until the list is full. The scratch text is left alone.
+Changes drop_paths(std::vector<std::string> paths, WindowState& state);
 
-void open_help(Desktop& desktop);
-void open_home_page(Desktop& desktop);
+bool building(const WindowState& state);
 
-enum class BuildOutcome { built, need_name, need_files, failed };
+// The window is being closed. Without a build the process ends now. A running build is
+// stopped first: it removes its files, and the process ends once it has.
+void close_window(WindowState& state, Desktop& desktop);
 
-struct BuildReport {
-  BuildOutcome outcome = BuildOutcome::failed;
-  builder::BuildResult result;  // filled when the builder ran
-};
-
-// The build command: the two input checks with their messages, the busy pointer, the
-// build into `out_dir` with the stub at `stub_path`, and its one message.
-BuildReport build(const std::string& book_name, const booklist::BookList& books,
-                  const std::string& out_dir, const std::string& stub_path, Desktop& desktop,
-                  std::function<void(std::uint64_t, std::uint64_t)> progress = {});
+// The caption while a build is at `percent`, and without one.
+std::string caption(int percent = -1);
 
 }  // namespace app

@@ -3,15 +3,20 @@
 
 #include <string_view>
 
+#include "app/version.h"
+#include "platform/text.h"
+
+// A macro, so the caption can be put together with the version at compile time.
+#define TARVELLO_PRODUCT_TITLE "PDF电子书制作软件(Tarvello)"
+
 namespace app::text {
 
-inline constexpr std::string_view kMessageTitle = "提示";
+using platform::texts::kMessageTitle;
 inline constexpr std::string_view kStubMissing = "重要文件丢失，请到作者主页下载最新版！";
-inline constexpr std::string_view kNeedName = "请首先输入书名";
-inline constexpr std::string_view kNeedFiles = "请首先添加文件";
 inline constexpr std::string_view kBuilt = "已成功生成PDF电子书！";
-inline constexpr std::string_view kBuildFailed = "由于文件太大，无法生成电子书！";
-inline constexpr std::string_view kCaption = "PDF电子书制作软件(Tarvello) V2.0";
+inline constexpr std::string_view kCaption = TARVELLO_PRODUCT_TITLE " V" TARVELLO_VERSION;
+// The caption while a build runs: kCaption, this, and the percent done.
+inline constexpr std::string_view kBuilding = " - 正在生成 ";
 inline constexpr std::string_view kOpenDialogTitle = "打开PDF文件";
 inline constexpr std::string_view kPdfFilterLabel = "PDF文件(*.pdf)";
 
@@ -25,7 +30,7 @@ inline constexpr std::string_view kDeleteButton = "删除文件";
 inline constexpr std::string_view kMoveUpButton = "上移";
 inline constexpr std::string_view kClearButton = "清空";
 inline constexpr std::string_view kBookNameLabel = "书名：";
-inline constexpr std::string_view kProductTitle = "PDF电子书制作软件(Tarvello)";
+inline constexpr std::string_view kProductTitle = TARVELLO_PRODUCT_TITLE;
 inline constexpr std::string_view kAuthorLabel = "作者：Tarvello 团队";
 inline constexpr std::string_view kContactLabel = "联系邮箱：mail@tarvello.test";
 inline constexpr std::string_view kHomePageLabel = "主页：";

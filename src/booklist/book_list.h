@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "container/format.h"
+
 namespace booklist {
 
 struct Entry {
@@ -14,8 +16,8 @@ struct Entry {
 
 class BookList {
  public:
-  // Positions are signed 16-bit in the window's lists: 0 to 32,766.
-  static constexpr int kMaxEntries = 32767;
+  // Positions are signed 16-bit in the window's lists, and an e-book holds no more.
+  static constexpr int kMaxEntries = container::kMaxEntries;
 
   int count() const { return static_cast<int>(entries_.size()); }
   bool empty() const { return entries_.empty(); }

@@ -1,7 +1,9 @@
 #include "booklist/names.h"
 
 #include <algorithm>
+#include <cstdint>
 
+#include "platform/encoding.h"
 #include "platform/file.h"
 
 namespace booklist {
@@ -22,13 +24,153 @@ bool is_pdf_at(std::string_view s, std::size_t i) {
   return true;
 }
 
-std::string lowered(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = ascii_lower(c);
-  return out;
+// A name cut into what natural order compares: numbers by value, one character else.
+struct Token {
+  std::string number;  // decimal digits, no leading zeros ("0" for zero); empty: a character
+  char32_t character = 0;
+};
+using Key = std::vector<Token>;
+
+int digit_value(char32_t c) {
+  if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
+  if (c >= 0xFF10 && c <= 0xFF19) return static_cast<int>(c - 0xFF10);  // full-width
+  return -1;
+}
+
+int chinese_digit(char32_t c) {
+  switch (c) {
+    case U'零':
+    case U'〇':
+      return 0;
+    case U'一':
+      return 1;
+    case U'二':
+    case U'两':
+      return 2;
+    case U'三':
+      return 3;
+    case U'四':
+      return 4;
+    case U'五':
+      return 5;
+    case U'六':
+      return 6;
+    case U'七':
+      return 7;
+    case U'八':
+      return 8;
+    case U'九':
+      return 9;
+    default:
+      return -1;
+  }
+}
+
+std::uint64_t chinese_unit(char32_t c) {
+  switch (c) {
+    case U'十':
+      return 10;
+    case U'百':
+      return 100;
+    case U'千':
+      return 1000;
+    case U'万':
+      return 10000;
+    default:
+      return 0;
+  }
+}
+
+// The value of a run of Chinese numerals: "十一" 11, "二十" 20, "一百零五" 105, and a run
+// without units digit by digit, as years are written ("二〇二三" 2023).
+std::string chinese_number(const std::vector<char32_t>& run) {
+  const bool positional =
+      std::none_of(run.begin(), run.end(), [](char32_t c) { return chinese_unit(c) != 0; });
+  std::string digits;
+  if (positional) {
+    for (char32_t c : run) digits += static_cast<char>('0' + chinese_digit(c));
+  } else {
+    std::uint64_t total = 0, section = 0, digit = 0;
+    bool seen_digit = false;
+    for (char32_t c : run) {
+      if (const int d = chinese_digit(c); d >= 0) {
+        digit = static_cast<std::uint64_t>(d);
+        seen_digit = true;
+      } else if (const std::uint64_t unit = chinese_unit(c); unit == 10000) {
+        total = (total + section + digit) * unit;
+        section = digit = 0;
+        seen_digit = false;
+      } else {
+        section += (seen_digit ? digit : 1) * unit;  // "十" alone is ten
+        digit = 0;
+        seen_digit = false;
+      }
+      // Names hold no numbers this large; past it every run compares alike.
+      total = std::min<std::uint64_t>(total, UINT64_C(1) << 50);
+    }
+    digits = std::to_string(total + section + digit);
+  }
+  return digits;
+}
+
+std::string without_leading_zeros(std::string digits) {
+  const std::size_t first = digits.find_first_not_of('0');
+  return first == std::string::npos ? "0" : digits.substr(first);
+}
+
+Key key_of(std::string_view name) {
+  Key key;
+  std::vector<char32_t> chinese;
+  std::string digits;
+  auto flush = [&] {
+    if (!digits.empty()) key.push_back({without_leading_zeros(digits), 0});
+    if (!chinese.empty()) key.push_back({without_leading_zeros(chinese_number(chinese)), 0});
+    digits.clear();
+    chinese.clear();
+  };
+  for (std::size_t i = 0; i < name.size();) {
+    const platform::Utf8Char u = platform::next_utf8(name, i);
+    i += u.length;
+    const char32_t c = u.valid ? u.code_point : 0xFFFD;
+    if (const int d = digit_value(c); d >= 0) {
+      if (!chinese.empty()) flush();
+      digits += static_cast<char>('0' + d);
+    } else if (chinese_digit(c) >= 0 || chinese_unit(c) != 0) {
+      if (!digits.empty()) flush();
+      chinese.push_back(c);
+    } else {
+      flush();
+      key.push_back({"", c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c});
+    }
+  }
+  flush();
+  return key;
+}
+
+// <0, 0, >0 as `a` comes before, with or after `b`.
+int compare(const Key& a, const Key& b) {
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    const Token& x = a[i];
+    const Token& y = b[i];
+    const bool x_number = !x.number.empty(), y_number = !y.number.empty();
+    if (x_number != y_number) return x_number ? -1 : 1;  // numbers before characters
+    if (x_number) {
+      if (x.number.size() != y.number.size()) return x.number.size() < y.number.size() ? -1 : 1;
+      if (const int c = x.number.compare(y.number); c != 0) return c;
+    } else if (x.character != y.character) {
+      return x.character < y.character ? -1 : 1;
+    }
+  }
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  return 0;
 }
 
 }  // namespace
+
+bool natural_less(std::string_view a, std::string_view b) {
+  const int c = compare(key_of(a), key_of(b));
+  return c != 0 ? c < 0 : a < b;
+}
 
 std::string title_from_file_name(std::string_view file_name) {
   std::string title;
@@ -78,12 +220,15 @@ std::optional<std::vector<std::string>> list_pdf_names(const std::string& folder
   platform::Error err;
   auto names = platform::list_ordinary_files(folder, err);
   if (!names) return std::nullopt;
-  std::vector<std::pair<std::string, std::string>> keyed;  // (lowered, name)
+  std::vector<std::pair<Key, std::string>> keyed;
   for (auto& n : *names) {
-    if (matches_pdf_pattern(n)) keyed.emplace_back(lowered(n), std::move(n));
+    if (matches_pdf_pattern(n)) keyed.emplace_back(key_of(n), std::move(n));
   }
-  // Names that differ only in case still list in one fixed order: by their bytes.
-  std::sort(keyed.begin(), keyed.end());
+  // Each name is cut into its key once, not once per comparison.
+  std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+    const int c = compare(a.first, b.first);
+    return c != 0 ? c < 0 : a.second < b.second;
+  });
   std::vector<std::string> sorted;
   sorted.reserve(keyed.size());
   for (auto& k : keyed) sorted.push_back(std::move(k.second));

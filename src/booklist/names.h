@@ -23,9 +23,14 @@ std::string trim_spaces(std::string_view text);
 // True when nothing but U+0020 and U+3000 (the full-width space) is left.
 bool is_blank(std::string_view text);
 
+// The order a reader numbers chapters in: runs of digits (full-width ones too) and
+// Chinese numerals (一 to 九, 十, 百, 千, 万, 零 and 〇, "二〇二三" digit by digit) compare
+// by value, Latin letters ignore case, a name before every longer name it starts, and
+// what is left equal by bytes: a total order, the same on every run and platform.
+bool natural_less(std::string_view a, std::string_view b);
+
 // The PDF files directly in `folder`: ordinary files only (no folders, hidden or system
-// files), "*.pdf" in any case, sorted by name ignoring case (ties by bytes) so a folder
-// always lists the same way. nullopt when the folder cannot be listed.
+// files), "*.pdf" in any case, in natural order. nullopt when the folder cannot be listed.
 std::optional<std::vector<std::string>> list_pdf_names(const std::string& folder);
 
 // The folder, one separator and the name, joined as they are.

@@ -2,6 +2,7 @@
 // trailer, under a working name that becomes the final name only when all is written.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -19,41 +20,47 @@ inline constexpr std::string_view kWorkingSuffix = ".txt";
 
 // Where a build stopped.
 enum class Step {
-  check_name,   // the book name cannot be a file name, or there is nothing to pack
+  check,        // the book name and the list, before anything is touched
   clean_up,     // an earlier file of the finished e-book's name
-  index,        // sizing the listed PDFs
+  index,        // sizing the listed PDFs and making the index
+  read_stub,    // the reader, books.ini
   write_index,  // the temporary index file
   read_index,
-  read_stub,
   open_output,  // creating the working file
   write_stub,
-  copy_pdf,
-  write_index_block,
-  replace,  // removing the earlier e-book of the same name
-  rename,   // giving the working file its final name
+  copy_pdf,           // reading a PDF
+  write_pdf,          // writing it into the working file
+  write_index_block,  // the index block and the trailer, and flushing it all to the disk
+  replace,            // putting the new e-book over the earlier one
+  rename,             // giving the working file its final name
 };
 
 // Why it stopped.
 enum class Cause {
   none,
-  invalid_name,     // not one valid file name
-  file_in_the_way,  // a file we did not create stands where we must create one
-  not_an_ebook,     // the finished e-book's name is taken by something that is no e-book
-  missing,          // the file is not there (or is no ordinary file)
-  empty,            // the file has no bytes
-  stub_too_large,   // the stub passes 589,999 bytes
-  too_large,        // the container would pass 2,147,483,647 bytes
-  size_changed,     // a PDF changed while the build ran
+  need_name,        // the book name is blank
   no_files,         // nothing to pack
-  too_many_files,   // more entries than a reader accepts (kMaxEntries)
+  too_many_files,   // more entries than a reader accepts
+  invalid_name,     // not one valid file name; Failure::detail says why
+  file_in_the_way,  // a file we did not make stands where we must make one
+  not_an_ebook,     // the finished e-book's name is taken by something that is no e-book
+  missing,          // the file is not there
+  not_ordinary,     // a folder, pipe or device where a file is wanted
+  empty,            // the file has no bytes
+  stub_too_large,   // the reader passes the room before the first PDF
+  too_large,        // the e-book would pass the format's size
+  size_changed,     // a PDF changed while the build ran
+  no_code_page,     // the system cannot write code page 936
+  cancelled,        // stopped on request
   system,           // the system refused; see Failure::system
 };
 
 struct Failure {
-  Step step = Step::check_name;
+  Step step = Step::check;
   Cause cause = Cause::none;
   std::string file;  // the file concerned, UTF-8
   platform::Error system;
+  std::string detail;  // for invalid_name: what is wrong with it
 };
 
 struct BuildRequest {
@@ -63,6 +70,8 @@ struct BuildRequest {
   std::string stub_path;                 // books.ini
   // Told how many payload bytes are copied so far, of how many.
   std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+  // Set from anywhere to stop the build; it then cleans up and fails as cancelled.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 struct BuildResult {
@@ -71,19 +80,28 @@ struct BuildResult {
   Failure failure;          // when not ok
 };
 
-// True when `name`, followed by ".txt" or the output suffix, is one valid file name on
-// every platform: no separators, no control characters, none of <>:"|?*, not "." or
-// "..", no Windows device name, valid UTF-8.
-bool is_valid_book_name(std::string_view name);
+// What is wrong with `name` as the start of a file name, in Chinese, or "" when nothing
+// is: it must be valid UTF-8 and hold no separators, no < > : " | ? *, no control or
+// text-direction characters, be neither "." nor "..", no Windows device name, and leave
+// room for the suffix in a file name.
+std::string book_name_problem(std::string_view name);
+
+// The checks a build makes before it touches anything: the book name, then the list.
+// Failure::cause is none when they pass.
+Failure check_request(const BuildRequest& request);
 
 // Writes the e-book. On failure nothing it created is left behind and nothing it did not
 // create is changed; the structured failure says where and why.
 BuildResult write_ebook(const BuildRequest& request);
 
+// books.ini in `dir`.
+std::string stub_path(const std::string& dir);
+
 // The path of the finished e-book for a book name in a folder.
 std::string finished_path(const std::string& out_dir, std::string_view book_name);
 
-// A Chinese sentence naming the step, the file and the cause, for the command line.
-std::string describe(const Failure& failure);
+// The one sentence that tells a person what went wrong and what to do, naming the file;
+// the windows show it and the command line prints it.
+std::string message(const Failure& failure);
 
 }  // namespace builder

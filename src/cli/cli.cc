@@ -14,26 +14,33 @@
 #include <variant>
 #include <vector>
 
-#include "app/commands.h"
-#include "app/desktop.h"
+#include "app/version.h"
 #include "booklist/book_list.h"
 #include "booklist/names.h"
 #include "builder/build.h"
-#include "builder/container.h"
-#include "builder/extract_name.h"
 #include "cli/progress.h"
+#include "container/extract.h"
+#include "container/format.h"
 #include "platform/file.h"
+#include "platform/text.h"
 
 namespace cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
+using platform::shown;
 
 constexpr std::string_view kProgramName = "tarvello-cli";
+
+// The readers an e-book can start with, beside this program: the one for this system is
+// books.ini, the other system's carries its name.
+constexpr std::string_view kOtherReaderWindows = "books-windows.ini";
+constexpr std::string_view kOtherReaderLinux = "books-linux.ini";
+#ifdef _WIN32
+constexpr std::string_view kThisSystem = "windows";
+#else
+constexpr std::string_view kThisSystem = "linux";
+#endif
 
 // std::filesystem takes a plain std::string in the ANSI code page on Windows; ours are
 // UTF-8.
@@ -44,11 +51,6 @@ fs::path to_path(const std::string& text) {
 std::string from_path(const fs::path& path) {
   auto text = path.u8string();
   return std::string(reinterpret_cast<const char*>(text.data()), text.size());
-}
-
-bool is_folder(const std::string& path) {
-  std::error_code ec;
-  return fs::is_directory(to_path(path), ec);
 }
 
 // The builder is handed an absolute folder so the path it prints is useful anywhere.
@@ -64,50 +66,25 @@ std::string absolute_folder(const std::string& dir) {
   return from_path(path);
 }
 
-std::string in_quotes(const std::string& text) {
-  return "“" + text + "”";
-}
-
-// Titles and names come from files we did not make: control characters would act on the
-// terminal, so they are shown as '?'.
-std::string printable(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
-  }
-  return out;
-}
-
-// The window's port, for a process without a window: its messages are kept for the
-// caller to print; there is nothing to pick, open or end.
-class CommandLineDesktop final : public app::Desktop {
- public:
-  void show_message(const std::string& text) override { messages.push_back(text); }
-  void set_busy(bool) override {}
-  std::optional<app::PickedFile> pick_pdf_file(const std::string&) override { return std::nullopt; }
-  std::optional<std::string> pick_folder() override { return std::nullopt; }
-  void open_address(const std::string&) override {}
-  void end_process() override {}
-
-  std::vector<std::string> messages;
-};
-
 struct Usage {
   std::string command;  // "" for the program as a whole
   std::string message;
 };
 
 int report_usage(const Usage& usage, Streams& streams) {
-  std::string help = std::string(kProgramName) + (usage.command.empty() ? "" : " " + usage.command);
-  streams.err << "用法错误：" << usage.message << "\n"
-              << "请运行“" << help << " --help”查看用法。\n";
-  return kUsage;
+  std::string program =
+      std::string(kProgramName) + (usage.command.empty() ? "" : " " + usage.command);
+  streams.err << platform::fill(platform::texts::kUsageError, {usage.message, program});
+  return platform::kExitUsage;
 }
 
 int report_failure(const std::string& message, Streams& streams) {
   streams.err << message << "\n";
-  return kFailed;
+  return platform::kExitFailed;
+}
+
+bool interrupted(const Streams& streams) {
+  return streams.interrupted && streams.interrupted->load();
 }
 
 // ---------------------------------------------------------------------------- pack
@@ -116,19 +93,21 @@ struct PackArgs {
   std::string name;
   bool has_name = false;
   std::string stub;
+  std::string target;  // --for: "windows" or "linux"
   std::string out_dir;
   std::vector<std::string> paths;
 };
 
 // Each path is a PDF file or a folder whose PDFs go in, in the folder listing's order.
-// A usage problem is returned rather than printed, so nothing is half done.
+// A problem is returned rather than printed, so nothing is half done.
 std::variant<std::vector<booklist::Entry>, Usage, std::string> collect_entries(
     const std::vector<std::string>& paths) {
   std::vector<booklist::Entry> entries;
   for (const auto& path : paths) {
-    if (is_folder(path)) {
+    if (platform::is_folder(path)) {
       auto names = booklist::list_pdf_names(path);
-      if (!names) return "无法读取文件夹" + in_quotes(path) + "中的文件列表";
+      if (!names) return "无法读取文件夹" + platform::quoted(path) + "中的文件列表。";
+      if (names->empty()) return "文件夹" + platform::quoted(path) + "里没有 PDF 文件。";
       for (const auto& name : *names) {
         entries.push_back(
             {booklist::title_from_file_name(name), booklist::folder_entry_path(path, name)});
@@ -136,7 +115,7 @@ std::variant<std::vector<booklist::Entry>, Usage, std::string> collect_entries(
     } else {
       std::string name = platform::base_name(path);
       if (!booklist::matches_pdf_pattern(name)) {
-        return Usage{"pack", in_quotes(path) + "既不是文件夹，名字也不以 .pdf 结尾"};
+        return Usage{"pack", platform::quoted(path) + "既不是文件夹，名字也不以 .pdf 结尾"};
       }
       entries.push_back({booklist::title_from_file_name(name), path});
     }
@@ -144,10 +123,31 @@ std::variant<std::vector<booklist::Entry>, Usage, std::string> collect_entries(
   return entries;
 }
 
+// The reader the book starts with: --stub, or the one for --for beside this program.
+std::variant<std::string, Usage> reader_for(const PackArgs& args, const std::string& exe_dir) {
+  if (!args.stub.empty()) {
+    if (!args.target.empty()) return Usage{"pack", "--stub 和 --for 只能给出其中一个"};
+    return args.stub;
+  }
+  const std::string target = args.target.empty() ? std::string(kThisSystem) : args.target;
+  if (target != "windows" && target != "linux") {
+    return Usage{"pack", "--for 只能是 windows 或 linux，不能是" + platform::quoted(target)};
+  }
+  if (target == kThisSystem) return builder::stub_path(exe_dir);
+  return platform::join(exe_dir,
+                        std::string(target == "windows" ? kOtherReaderWindows : kOtherReaderLinux));
+}
+
 int pack(const PackArgs& args, Streams& streams, const std::string& exe_dir) {
   if (!args.has_name) return report_usage({"pack", "缺少书名，请用 --name 给出"}, streams);
   if (args.paths.empty()) {
     return report_usage({"pack", "缺少要打包的 PDF 文件或文件夹"}, streams);
+  }
+  auto reader = reader_for(args, exe_dir);
+  if (auto* usage = std::get_if<Usage>(&reader)) return report_usage(*usage, streams);
+  const std::string out_dir = args.out_dir.empty() ? "." : args.out_dir;
+  if (!platform::is_folder(out_dir)) {
+    return report_failure("输出文件夹" + platform::quoted(out_dir) + "不存在。", streams);
   }
 
   auto collected = collect_entries(args.paths);
@@ -159,128 +159,94 @@ int pack(const PackArgs& args, Streams& streams, const std::string& exe_dir) {
   // The window simply stops adding at the limit; here the user named every file, so
   // quietly leaving some out would make a different book than asked for.
   if (entries.size() > static_cast<std::size_t>(booklist::BookList::kMaxEntries)) {
-    return report_failure("文件太多：一本电子书最多容纳 " +
-                              std::to_string(booklist::BookList::kMaxEntries) +
-                              " 个 PDF 文件，这里给出了 " + std::to_string(entries.size()) + " 个",
-                          streams);
+    return report_failure(
+        "文件太多：一本电子书最多容纳 " + std::to_string(booklist::BookList::kMaxEntries) +
+            " 个 PDF 文件，这里给出了 " + std::to_string(entries.size()) + " 个。",
+        streams);
   }
-  booklist::BookList books;
-  for (auto& entry : entries) books.append(std::move(entry));
 
-  std::string stub =
-      args.stub.empty() ? platform::join(exe_dir, std::string(builder::kStubFileName)) : args.stub;
-  std::string out_dir = absolute_folder(args.out_dir.empty() ? "." : args.out_dir);
-
-  CommandLineDesktop desktop;
   ProgressBar bar(streams.err, streams.err_is_terminal);
-  auto report =
-      app::build(args.name, books, out_dir, stub, desktop,
-                 [&bar](std::uint64_t done, std::uint64_t total) { bar.update(done, total); });
+  builder::BuildRequest request{
+      args.name,
+      std::move(entries),
+      absolute_folder(out_dir),
+      std::get<std::string>(reader),
+      [&bar](std::uint64_t done, std::uint64_t total) { bar.update(done, total); },
+      streams.interrupted};
+  const builder::BuildResult result = builder::write_ebook(request);
   bar.finish();
-
-  switch (report.outcome) {
-    case app::BuildOutcome::built:
-      streams.out << report.result.output_path << "\n";
-      return kOk;
-    case app::BuildOutcome::need_name:
-    case app::BuildOutcome::need_files:
-      // The build's own input checks: their messages are the window's, word for word.
-      return report_failure(desktop.messages.empty() ? std::string() : desktop.messages.back(),
-                            streams);
-    case app::BuildOutcome::failed:
-      break;
+  if (result.ok) {
+    streams.out << shown(result.output_path) << "\n";
+    return platform::kExitOk;
   }
-  // Not the window's one fixed message: here the user gets the step, file and cause.
-  return report_failure(builder::describe(report.result.failure), streams);
+  report_failure(builder::message(result.failure), streams);
+  return result.failure.cause == builder::Cause::cancelled ? platform::kExitInterrupted
+                                                           : platform::kExitFailed;
 }
 
 // ---------------------------------------------------------------------------- list, check
 
-std::optional<builder::Book> open_book(const std::string& path, Streams& streams) {
-  auto result = builder::read_book(path);
-  if (result.error != builder::ReadError::none || !result.book) {
-    report_failure("无法读取电子书" + in_quotes(path) + "：" + builder::describe(result), streams);
+std::optional<container::Book> open_book(const std::string& path, Streams& streams,
+                                         std::optional<platform::File>* keep = nullptr) {
+  platform::Error error;
+  auto file = platform::File::open_read(path, error);
+  container::ReadResult result;
+  if (file) {
+    result = container::read_book(*file);
+  } else {
+    result.error = error.kind == platform::ErrorKind::not_ordinary
+                       ? container::ReadError::not_ordinary
+                       : container::ReadError::io;
+    result.system = error;
+  }
+  if (result.error != container::ReadError::none || !result.book) {
+    report_failure(
+        "无法读取电子书" + platform::quoted(path) + "：" + container::describe(result) + "。",
+        streams);
     return std::nullopt;
   }
+  if (keep) *keep = std::move(file);
   return std::move(result.book);
 }
 
 int list(const std::string& ebook, Streams& streams) {
   auto book = open_book(ebook, streams);
-  if (!book) return kFailed;
-  streams.out << printable(book->name) << "\n";
+  if (!book) return platform::kExitFailed;
+  streams.out << shown(book->name) << "\n";
   for (const auto& entry : book->entries) {
-    streams.out << entry.position << "\t" << entry.length << "\t" << printable(entry.title) << "\n";
+    streams.out << entry.position << "\t" << entry.length << "\t" << shown(entry.title) << "\n";
   }
-  return kOk;
+  return platform::kExitOk;
 }
 
 int check(const std::string& ebook, Streams& streams) {
   auto book = open_book(ebook, streams);
-  if (!book) return kFailed;
+  if (!book) return platform::kExitFailed;
   streams.out << "结构完整：" << book->entries.size() << " 个文件\n";
-  return kOk;
+  return platform::kExitOk;
 }
 
 // ---------------------------------------------------------------------------- extract
 
 int extract(const std::string& ebook, const std::string& dir, Streams& streams) {
-  if (!is_folder(dir)) return report_failure("文件夹" + in_quotes(dir) + "不存在", streams);
-
-  platform::Error error;
-  auto source = platform::File::open_read(ebook, error);
-  if (!source) {
-    return report_failure("无法打开电子书" + in_quotes(ebook) + "：" + error.message, streams);
-  }
-  auto result = builder::read_book(*source);
-  if (result.error != builder::ReadError::none || !result.book) {
-    return report_failure("无法读取电子书" + in_quotes(ebook) + "：" + builder::describe(result),
-                          streams);
-  }
-  const auto& entries = result.book->entries;
-
-  std::vector<std::string> targets;
-  std::uint64_t total = 0;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    targets.push_back(
-        platform::join(dir, builder::extract_file_name(i + 1, entries.size(), entries[i].title)));
-    total += entries[i].length;
-  }
-  // Refuse before writing anything, so a second run into the same folder changes nothing.
-  for (const auto& target : targets) {
-    if (platform::path_exists(target)) {
-      return report_failure("文件" + in_quotes(target) + "已存在，不会覆盖它；没有取出任何文件",
-                            streams);
-    }
-  }
-
+  std::optional<platform::File> source;
+  auto book = open_book(ebook, streams, &source);
+  if (!book) return platform::kExitFailed;
   ProgressBar bar(streams.err, streams.err_is_terminal);
-  std::uint64_t done = 0;  // bytes copied so far, of all files
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const auto& target = targets[i];
-    auto out = platform::File::create_new(target, error);
-    if (!out) {
-      bar.finish();
-      if (platform::path_exists(target)) {
-        return report_failure("文件" + in_quotes(target) + "已存在，不会覆盖它", streams);
-      }
-      return report_failure("无法创建文件" + in_quotes(target) + "：" + error.message, streams);
-    }
-    bool copied = out->copy_from(*source, entries[i].position - 1, entries[i].length, error,
-                                 [&](std::uint64_t piece) { bar.update(done += piece, total); });
-    // Some file systems report a failed write only when the file is closed.
-    bool closed = copied ? out->close(error) : (out->close(), false);
-    if (!closed) {
-      bar.finish();
-      // Only the file this run created goes; a half-written PDF is worse than none.
-      platform::Error ignored;
-      platform::delete_file(target, ignored);
-      return report_failure("无法写入文件" + in_quotes(target) + "：" + error.message, streams);
-    }
-    bar.finish();
-    streams.out << target << "\n";
+  std::vector<std::string> written;
+  const container::ExtractFailure failure = container::extract_all(
+      *source, *book, dir, written, [&](std::uint64_t done, std::uint64_t total) {
+        bar.update(done, total);
+        return !interrupted(streams);
+      });
+  bar.finish();
+  if (failure) {
+    report_failure(container::describe(failure), streams);
+    return failure.what == container::ExtractFailure::What::stopped ? platform::kExitInterrupted
+                                                                    : platform::kExitFailed;
   }
-  return kOk;
+  for (const auto& file : written) streams.out << shown(file) << "\n";
+  return platform::kExitOk;
 }
 
 // ---------------------------------------------------------------------------- parsing
@@ -331,6 +297,8 @@ int parse_and_run(const std::vector<std::string>& args, Streams& streams,
   app.formatter(chinese_formatter());
   app.option_defaults()->group("选项");
   app.set_help_flag("-h,--help", "显示本帮助后退出");
+  app.set_version_flag("--version", std::string(kProgramName) + " " + TARVELLO_VERSION,
+                       "显示版本后退出");
   // Unknown words are collected and reported in Chinese below.
   app.allow_extras();
 
@@ -339,7 +307,11 @@ int parse_and_run(const std::vector<std::string>& args, Streams& streams,
       add_command(app, "pack", "把 PDF 文件和文件夹中的 PDF 文件按顺序打包成一本电子书");
   auto* name_option =
       pack_command->add_option("--name", pack_args.name, "书名（必需）")->type_name("NAME");
-  pack_command->add_option("--stub", pack_args.stub, "阅读器文件，默认为程序旁的 books.ini")
+  pack_command
+      ->add_option("--for", pack_args.target,
+                   "电子书在哪种系统上阅读：windows 或 linux，默认为本系统；取程序旁的阅读器")
+      ->type_name("SYSTEM");
+  pack_command->add_option("--stub", pack_args.stub, "阅读器文件，默认按 --for 取程序旁的阅读器")
       ->type_name("FILE");
   pack_command->add_option("--out-dir", pack_args.out_dir, "电子书写到这个文件夹，默认为当前文件夹")
       ->type_name("DIR");
@@ -365,14 +337,23 @@ int parse_and_run(const std::vector<std::string>& args, Streams& streams,
   CLI::App* check_command = add_command(app, "check", "检查电子书的结构是否完整");
   check_command->add_option("EBOOK", check_ebook, "电子书文件")->type_name("");
 
-  // CLI11 takes the words after the program's name, last first.
+  // Everything after "--" is a file name, even one that starts with "-".
   std::vector<std::string> words(args.begin() + (args.empty() ? 0 : 1), args.end());
+  std::vector<std::string> names;
+  if (auto dashes = std::find(words.begin(), words.end(), "--"); dashes != words.end()) {
+    names.assign(dashes + 1, words.end());
+    words.erase(dashes, words.end());
+  }
+  // CLI11 takes the words after the program's name, last first.
   std::reverse(words.begin(), words.end());
   try {
     app.parse(words);
   } catch (const CLI::CallForHelp&) {
     streams.out << app.help();
-    return kOk;
+    return platform::kExitOk;
+  } catch (const CLI::CallForVersion& version) {
+    streams.out << version.what() << "\n";
+    return platform::kExitOk;
   } catch (const CLI::ParseError& error) {
     auto chosen = app.get_subcommands();
     return report_usage(usage_from(error, chosen.empty() ? "" : chosen.front()->get_name()),
@@ -383,7 +364,7 @@ int parse_and_run(const std::vector<std::string>& args, Streams& streams,
   if (chosen.empty()) {
     auto extras = app.remaining();
     if (!extras.empty())
-      return report_usage({"", "没有" + in_quotes(extras.front()) + "这个命令"}, streams);
+      return report_usage({"", "没有" + platform::quoted(extras.front()) + "这个命令"}, streams);
     streams.err << app.help();
     return report_usage({"", "缺少命令：pack、list、extract 或 check"}, streams);
   }
@@ -391,17 +372,28 @@ int parse_and_run(const std::vector<std::string>& args, Streams& streams,
   auto extras = app.remaining(true);
   if (!extras.empty()) {
     std::string joined;
-    for (const auto& word : extras) joined += (joined.empty() ? "" : " ") + word;
+    for (const auto& word : extras) joined += (joined.empty() ? "" : " ") + shown(word, 40);
     return report_usage({command->get_name(), "无法识别的参数：" + joined}, streams);
   }
 
   if (command == pack_command) {
     pack_args.has_name = name_option->count() > 0;
+    pack_args.paths.insert(pack_args.paths.end(), names.begin(), names.end());
     return pack(pack_args, streams, exe_dir);
   }
-  const std::string& ebook = command == list_command      ? list_ebook
-                             : command == extract_command ? extract_ebook
-                                                          : check_ebook;
+  std::string& ebook = command == list_command      ? list_ebook
+                       : command == extract_command ? extract_ebook
+                                                    : check_ebook;
+  // Names after "--" fill what is still missing, in order.
+  for (std::string* slot : {&ebook, &extract_dir}) {
+    if (slot->empty() && !names.empty() && (slot == &ebook || command == extract_command)) {
+      *slot = names.front();
+      names.erase(names.begin());
+    }
+  }
+  if (!names.empty()) {
+    return report_usage({command->get_name(), "多余的参数：" + shown(names.front(), 40)}, streams);
+  }
   if (ebook.empty()) return report_usage({command->get_name(), "缺少电子书文件"}, streams);
   if (command == list_command) return list(ebook, streams);
   if (command == check_command) return check(ebook, streams);
@@ -417,7 +409,7 @@ int run(const std::vector<std::string>& args, Streams streams, const std::string
   } catch (const std::exception& error) {
     // Out of memory and the like: still a clean exit with a reason.
     streams.err << "内部错误：" << error.what() << "\n";
-    return kFailed;
+    return platform::kExitFailed;
   }
 }
 

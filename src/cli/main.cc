@@ -1,11 +1,13 @@
 // tarvello-cli's entry point: the words of the command line and the two output streams
 // in UTF-8, whatever the system.
+#include <atomic>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
 #include "platform/file.h"
+#include "platform/text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -20,8 +22,18 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <csignal>
 #include <string_view>
 #endif
+
+namespace {
+
+// Set by Ctrl-C (and on POSIX by SIGTERM and SIGHUP): the running command stops at its
+// next piece, removes what it made, and the program ends.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+}  // namespace
 
 #ifdef _WIN32
 namespace {
@@ -81,11 +93,7 @@ class HandleBuffer final : public std::streambuf {
   bool write_console(const std::string& utf8) {
     if (utf8.empty()) return true;
     // Malformed bytes show as U+FFFD rather than hiding the rest of the line.
-    int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                        length);
+    const std::wstring wide = platform::shown_wide(utf8);
     const wchar_t* data = wide.data();
     DWORD left = static_cast<DWORD>(wide.size());
     while (left > 0) {
@@ -127,23 +135,46 @@ std::vector<std::string> command_line_words() {
 
 }  // namespace
 
+BOOL WINAPI on_console_event(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+  interrupted = true;
+  return TRUE;
+}
+
 int main() {
+  SetConsoleCtrlHandler(on_console_event, TRUE);
   HandleBuffer out_buffer(STD_OUTPUT_HANDLE);
   HandleBuffer err_buffer(STD_ERROR_HANDLE);
   std::ostream out(&out_buffer);
   std::ostream err(&err_buffer);
   // Unbuffered in effect, so a message is never held back behind the progress bar.
   err << std::unitbuf;
-  int code = cli::run(command_line_words(), {out, err, err_buffer.is_console()},
+  int code = cli::run(command_line_words(), {out, err, err_buffer.is_console(), &interrupted},
                       platform::executable_dir());
-  out.flush();
+  // What could not be written out is no success.
+  if (!out.flush() && code == platform::kExitOk) {
+    err << platform::texts::kOutputFailed << platform::system_message(GetLastError()) << "\n";
+    code = platform::kExitFailed;
+  }
   err.flush();
   return code;
 }
 
 #else
 
+void on_signal(int) {
+  interrupted = true;
+}
+
 int main(int argc, char** argv) {
+  struct sigaction action {};
+  action.sa_handler = on_signal;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  // Past a file-size limit a write then fails with EFBIG, which is reported and cleaned
+  // up after, instead of the signal ending the program with its working file left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
+
   // The system's own error texts in the user's language where it has them. They must
   // come as UTF-8 like everything else we print, so a locale of another character set
   // keeps them in English. Nothing else of the locale is used: code page 936 is always
@@ -154,9 +185,15 @@ int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "C");
   }
   std::vector<std::string> words(argv, argv + argc);
-  int code = cli::run(words, {std::cout, std::cerr, isatty(STDERR_FILENO) == 1},
+  int code = cli::run(words, {std::cout, std::cerr, isatty(STDERR_FILENO) == 1, &interrupted},
                       platform::executable_dir());
-  std::cout.flush();
+  // What could not be written out (a full disk, a closed pipe) is no success. std::cout
+  // writes straight into the C library's stdout, which says why when it is closed.
+  platform::Error err;
+  if (!platform::close_standard_output(err) && code == platform::kExitOk) {
+    std::cerr << platform::texts::kOutputFailed << platform::describe(err) << "\n";
+    code = platform::kExitFailed;
+  }
   return code;
 }
 

@@ -1,66 +1,52 @@
-// Code page 936 through glibc's iconv. No //TRANSLIT: a character the code page cannot
-// hold must become '?', never a look-alike.
-#include <iconv.h>
-
-#include <cerrno>
+// Code page 936 from the table generated into the program at build time
+// (cp936_table_gen), so no converter module is needed, or can fail, at run time.
+#include <array>
 #include <cstdint>
+#include <memory>
 
 #include "platform/encoding_internal.h"
 
 namespace platform::detail {
 namespace {
 
-const iconv_t kClosed = reinterpret_cast<iconv_t>(-1);
+#include "cp936_table.inc"
 
-iconv_t as_iconv(void* p) {
-  return static_cast<iconv_t>(p);
-}
+constexpr unsigned kTrails = 191;  // 0x40 to 0xFE
 
-// Converts one character; false when the table has no counterpart.
-bool convert(void* handle, const char* in, std::size_t in_size, char* out, std::size_t& out_size) {
-  if (as_iconv(handle) == kClosed) return false;
-  char* in_ptr = const_cast<char*>(in);
-  char* out_ptr = out;
-  std::size_t in_left = in_size;
-  std::size_t out_left = out_size;
-  std::size_t r = iconv(as_iconv(handle), &in_ptr, &in_left, &out_ptr, &out_left);
-  // Back to the initial state whatever happened, for the next character.
-  iconv(as_iconv(handle), nullptr, nullptr, nullptr, nullptr);
-  if (r == static_cast<std::size_t>(-1) || in_left != 0) return false;
-  out_size -= out_left;
-  return true;
+// Character to cell, made from the table the first time the builder needs it.
+const std::array<std::uint16_t, 0x10000>& cells_by_character() {
+  static const auto reverse = [] {
+    auto r = std::make_unique<std::array<std::uint16_t, 0x10000>>();
+    r->fill(0);
+    for (unsigned i = 0; i < std::size(kCp936Cells); ++i) {
+      std::uint16_t& cell = (*r)[kCp936Cells[i]];
+      // The first cell of a character wins, as the C library's converter chooses.
+      if (kCp936Cells[i] != 0 && cell == 0) cell = static_cast<std::uint16_t>(i + 1);
+    }
+    return r;
+  }();
+  return *reverse;
 }
 
 }  // namespace
 
-// Each direction is opened when first needed; a failed open stays failed, and every
-// character then counts as missing from the code page.
-Cp936Codec::Cp936Codec() = default;
-
-Cp936Codec::~Cp936Codec() {
-  for (void* handle : {to_936_, from_936_})
-    if (handle && as_iconv(handle) != kClosed) iconv_close(as_iconv(handle));
+bool Cp936Codec::available() {
+  return true;
 }
 
 std::optional<std::string> Cp936Codec::encode(char32_t code_point) {
-  std::string utf8;
-  append_utf8(utf8, code_point);
-  if (!to_936_) to_936_ = iconv_open("CP936", "UTF-8");
-  char out[8];
-  std::size_t size = sizeof out;
-  if (!convert(to_936_, utf8.data(), utf8.size(), out, size)) return std::nullopt;
-  return std::string(out, size);
+  if (code_point > 0xFFFF) return std::nullopt;
+  const unsigned cell = cells_by_character()[code_point];
+  if (cell == 0) return std::nullopt;
+  const unsigned i = cell - 1;
+  return std::string{static_cast<char>(0x81 + i / kTrails), static_cast<char>(0x40 + i % kTrails)};
 }
 
 std::optional<char32_t> Cp936Codec::decode(unsigned char lead, unsigned char trail) {
-  if (!from_936_) from_936_ = iconv_open("UTF-8", "CP936");
-  const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-  char out[8];
-  std::size_t size = sizeof out;
-  if (!convert(from_936_, in, 2, out, size) || size == 0) return std::nullopt;
-  auto c = next_utf8(std::string_view(out, size), 0);
-  if (!c.valid || c.length != size) return std::nullopt;
-  return c.code_point;
+  if (lead < 0x81 || lead > 0xFE || trail < 0x40 || trail > 0xFE) return std::nullopt;
+  const std::uint16_t cp = kCp936Cells[(lead - 0x81u) * kTrails + (trail - 0x40u)];
+  if (cp == 0) return std::nullopt;
+  return cp;
 }
 
 }  // namespace platform::detail

@@ -9,8 +9,9 @@
 namespace platform {
 namespace detail {
 
-Cp936Codec::Cp936Codec() = default;
-Cp936Codec::~Cp936Codec() = default;
+bool Cp936Codec::available() {
+  return IsValidCodePage(936) != 0;
+}
 
 std::optional<std::string> Cp936Codec::encode(char32_t code_point) {
   if (code_point > 0xFFFF) return std::nullopt;
@@ -41,7 +42,7 @@ std::wstring to_wide_for_ansi(std::string_view utf8, bool keep_astral) {
   std::wstring out;
   out.reserve(utf8.size());
   for (std::size_t pos = 0; pos < utf8.size();) {
-    auto c = detail::next_utf8(utf8, pos);
+    auto c = next_utf8(utf8, pos);
     pos += c.length;
     if (!c.valid || (c.code_point > 0xFFFF && !keep_astral)) {
       out += L'?';
@@ -81,7 +82,24 @@ std::wstring widen(std::string_view bytes, UINT code_page, DWORD flags) {
 std::optional<std::wstring> utf8_to_wide(std::string_view utf8) {
   // Our own check, so Windows rejects exactly what Linux rejects.
   if (!is_valid_utf8(utf8)) return std::nullopt;
-  return widen(utf8, CP_UTF8, 0);
+  return shown_wide(utf8);
+}
+
+std::wstring shown_wide(std::string_view utf8) {
+  std::wstring out;
+  out.reserve(utf8.size());
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    auto c = next_utf8(utf8, pos);
+    pos += c.length;
+    const char32_t cp = c.valid ? c.code_point : 0xFFFD;
+    if (cp > 0xFFFF) {
+      out += static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
+      out += static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<wchar_t>(cp);
+    }
+  }
+  return out;
 }
 
 std::string wide_to_utf8(std::wstring_view wide) {
@@ -90,7 +108,7 @@ std::string wide_to_utf8(std::wstring_view wide) {
 
 std::string utf8_to_ansi(std::string_view utf8) {
   const UINT acp = GetACP();
-  if (acp == 936) return utf8_to_cp936(utf8);  // the same bytes the index block gets
+  if (acp == 936) return utf8_to_cp936(utf8).value_or("");  // the index block's bytes
   if (acp == CP_UTF8) return wide_to_utf8(to_wide_for_ansi(utf8, true));
   const std::wstring wide = to_wide_for_ansi(utf8, false);
   std::string out = narrow(wide, CP_ACP, WC_NO_BEST_FIT_CHARS);

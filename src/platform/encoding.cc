@@ -7,7 +7,6 @@
 #include "platform/encoding_internal.h"
 
 namespace platform {
-namespace detail {
 
 Utf8Char next_utf8(std::string_view text, std::size_t pos) {
   auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
@@ -62,9 +61,9 @@ void append_utf8(std::string& out, char32_t cp) {
   }
 }
 
-}  // namespace detail
-
 namespace {
+
+using detail::Cp936Codec;
 
 // The cells where code page 936 tables in the wild disagree (older GBK tables give A1A4
 // to U+30FB and A1AA to U+2015, some lack the euro sign), pinned to the Windows table,
@@ -180,19 +179,18 @@ bool is_trail(unsigned char c) {
 
 bool is_valid_utf8(std::string_view text) {
   for (std::size_t pos = 0; pos < text.size();) {
-    auto c = detail::next_utf8(text, pos);
+    auto c = next_utf8(text, pos);
     if (!c.valid) return false;
     pos += c.length;
   }
   return true;
 }
 
-std::string utf8_to_cp936(std::string_view utf8) {
+std::optional<std::string> utf8_to_cp936(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  std::optional<detail::Cp936Codec> codec;  // opened at the first non-ASCII character
   for (std::size_t pos = 0; pos < utf8.size();) {
-    auto c = detail::next_utf8(utf8, pos);
+    auto c = next_utf8(utf8, pos);
     pos += c.length;
     if (!c.valid) {
       out += '?';
@@ -211,8 +209,9 @@ std::string utf8_to_cp936(std::string_view utf8) {
       out += static_cast<char>(*priv >> 8);
       out += static_cast<char>(*priv & 0xFF);
     } else {
-      if (!codec) codec.emplace();
-      auto bytes = codec->encode(c.code_point);
+      // Without the table every character would look missing: that is no conversion.
+      if (!Cp936Codec::available()) return std::nullopt;
+      auto bytes = Cp936Codec::encode(c.code_point);
       // Anything but a well-formed pair would not read back as this character.
       bool pair = bytes && bytes->size() == 2 && is_lead(static_cast<unsigned char>((*bytes)[0])) &&
                   is_trail(static_cast<unsigned char>((*bytes)[1]));
@@ -225,7 +224,6 @@ std::string utf8_to_cp936(std::string_view utf8) {
 std::optional<std::string> cp936_to_utf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() * 3 / 2);
-  std::optional<detail::Cp936Codec> codec;
   for (std::size_t pos = 0; pos < bytes.size();) {
     const auto lead = static_cast<unsigned char>(bytes[pos]);
     if (lead < 0x80) {
@@ -234,7 +232,7 @@ std::optional<std::string> cp936_to_utf8(std::string_view bytes) {
       continue;
     }
     if (lead == 0x80) {
-      detail::append_utf8(out, 0x20AC);
+      append_utf8(out, 0x20AC);
       ++pos;
       continue;
     }
@@ -249,11 +247,10 @@ std::optional<std::string> cp936_to_utf8(std::string_view bytes) {
     } else if (auto priv = private_from_bytes(lead, trail)) {
       cp = priv;
     } else {
-      if (!codec) codec.emplace();
-      cp = codec->decode(lead, trail);
+      cp = Cp936Codec::decode(lead, trail);
     }
     if (!cp) return std::nullopt;
-    detail::append_utf8(out, *cp);
+    append_utf8(out, *cp);
   }
   return out;
 }

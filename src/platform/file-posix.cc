@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <vector>
 
+#include "platform/faults.h"
 #include "platform/file.h"
 
 #ifndef RENAME_NOREPLACE
@@ -26,9 +26,39 @@ namespace {
 constexpr std::size_t kCopyPiece = 1 << 20;
 constexpr std::size_t kKernelCopyPiece = 16 << 20;
 
+ErrorKind kind_of(int code) {
+  switch (code) {
+    case ENOENT:
+    case ENOTDIR:
+      return ErrorKind::not_found;
+    case EACCES:
+    case EPERM:
+      return ErrorKind::no_permission;
+    case EROFS:
+      return ErrorKind::read_only;
+    case ENOSPC:
+    case EDQUOT:
+      return ErrorKind::disk_full;
+    case ENAMETOOLONG:
+      return ErrorKind::name_too_long;
+    case EFBIG:
+      return ErrorKind::too_large;
+    case EISDIR:
+    case ENXIO:
+      return ErrorKind::not_ordinary;
+    case EIO:
+      return ErrorKind::io;
+    case ECANCELED:
+      return ErrorKind::cancelled;
+    default:
+      return ErrorKind::other;
+  }
+}
+
 bool fail(Error& err, int code) {
   err.code = code;
   err.message = std::strerror(code);
+  err.kind = kind_of(code);
   return false;
 }
 
@@ -36,14 +66,23 @@ bool fail_errno(Error& err) {
   return fail(err, errno);
 }
 
+// Each system call goes through here, so a test build can make any one of them fail:
+// the call then returns -1 with errno set, as the system would.
+template <typename Call>
+auto sys(const std::string& path, Call&& call) -> decltype(call()) {
+  if (faults::trip(path)) return static_cast<decltype(call())>(-1);
+  return call();
+}
+
 // Offsets travel as off_t, which is signed.
 bool fits_off_t(std::uint64_t v) {
   return v <= static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
 }
 
-bool write_all_at(int fd, const char* p, std::size_t n, std::uint64_t offset, Error& err) {
+bool write_all_at(int fd, const std::string& path, const char* p, std::size_t n,
+                  std::uint64_t offset, Error& err) {
   while (n > 0) {
-    ssize_t w = pwrite(fd, p, n, static_cast<off_t>(offset));
+    ssize_t w = sys(path, [&] { return pwrite(fd, p, n, static_cast<off_t>(offset)); });
     if (w < 0) {
       if (errno == EINTR) continue;
       return fail_errno(err);
@@ -54,6 +93,26 @@ bool write_all_at(int fd, const char* p, std::size_t n, std::uint64_t offset, Er
     offset += static_cast<std::uint64_t>(w);
   }
   return true;
+}
+
+bool stat_of(const std::string& path, struct stat& st, bool follow) {
+  return sys(path, [&] { return follow ? stat(path.c_str(), &st) : lstat(path.c_str(), &st); }) ==
+         0;
+}
+
+// A pipe or device at a name where a file is wanted: say so rather than open it.
+bool fail_not_ordinary(Error& err, const struct stat& st) {
+  fail(err, S_ISDIR(st.st_mode) ? EISDIR : ENXIO);
+  err.kind = ErrorKind::not_ordinary;
+  return false;
+}
+
+int open_file(const std::string& path, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = sys(path, [&] { return ::open(path.c_str(), flags | O_CLOEXEC, mode); });
+  } while (fd < 0 && errno == EINTR);
+  return fd;
 }
 
 }  // namespace
@@ -80,22 +139,27 @@ bool is_ordinary_file(const std::string& path) {
   const std::string name = base_name(path);
   if (name.empty() || name[0] == '.') return false;
   struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return stat_of(path, st, true) && S_ISREG(st.st_mode);
 }
 
 bool path_exists(const std::string& path) {
   struct stat st;
-  return lstat(path.c_str(), &st) == 0;
+  return stat_of(path, st, false);
+}
+
+bool is_folder(const std::string& path) {
+  struct stat st;
+  return stat_of(path, st, true) && S_ISDIR(st.st_mode);
 }
 
 std::optional<std::uint64_t> file_size(const std::string& path, Error& err) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) {
+  if (!stat_of(path, st, true)) {
     fail_errno(err);
     return std::nullopt;
   }
-  if (S_ISDIR(st.st_mode)) {
-    fail(err, EISDIR);
+  if (!S_ISREG(st.st_mode)) {
+    fail_not_ordinary(err, st);
     return std::nullopt;
   }
   return static_cast<std::uint64_t>(st.st_size);
@@ -103,37 +167,66 @@ std::optional<std::uint64_t> file_size(const std::string& path, Error& err) {
 
 bool delete_file(const std::string& path, Error& err) {
   // unlink() takes the name literally and refuses folders (EISDIR).
-  if (unlink(path.c_str()) != 0) return fail_errno(err);
+  if (sys(path, [&] { return unlink(path.c_str()); }) != 0) return fail_errno(err);
   return true;
 }
 
 bool rename_no_replace(const std::string& from, const std::string& to, Error& err) {
-  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+  if (sys(to, [&] {
+        return syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(),
+                       RENAME_NOREPLACE);
+      }) == 0) {
     return true;
+  }
   if (errno != EINVAL && errno != ENOSYS) return fail_errno(err);
-  // Filesystems without RENAME_NOREPLACE: link() refuses an existing name just the same.
-  if (link(from.c_str(), to.c_str()) != 0) return fail_errno(err);
-  if (unlink(from.c_str()) != 0) {
+  // File systems without RENAME_NOREPLACE: link() refuses an existing name just the same.
+  if (sys(to, [&] { return link(from.c_str(), to.c_str()); }) == 0) {
+    if (sys(from, [&] { return unlink(from.c_str()); }) == 0) return true;
     Error cause;
     fail_errno(cause);
     unlink(to.c_str());  // both names lead to the same file: drop the new one again
     err = cause;
     return false;
   }
+  if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return fail_errno(err);
+  // Neither (some shared and FUSE folders): look, then rename. Only another process
+  // creating the name in between could be replaced.
+  struct stat st;
+  if (stat_of(to, st, false)) return fail(err, EEXIST);
+  if (errno != ENOENT) return fail_errno(err);
+  if (sys(to, [&] { return rename(from.c_str(), to.c_str()); }) != 0) return fail_errno(err);
+  return true;
+}
+
+bool replace_file(const std::string& from, const std::string& to, Error& err) {
+  // rename() swaps the name over in one step.
+  if (sys(to, [&] { return rename(from.c_str(), to.c_str()); }) != 0) return fail_errno(err);
+  return true;
+}
+
+bool sync_folder(const std::string& dir, Error& err) {
+  const int fd = open_file(dir, O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return fail_errno(err);
+  int r = sys(dir, [&] { return fsync(fd); });
+  const int code = errno;
+  ::close(fd);
+  // Some file systems cannot sync a folder; their renames are as durable as they get.
+  if (r != 0 && code != EINVAL && code != EROFS) return fail(err, code);
   return true;
 }
 
 bool make_executable(const std::string& path, Error& err) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return fail_errno(err);
+  if (!stat_of(path, st, true)) return fail_errno(err);
   const mode_t mode = st.st_mode & 07777;
   const mode_t wanted = mode | ((mode & 0444) >> 2);
-  if (wanted != mode && chmod(path.c_str(), wanted) != 0) return fail_errno(err);
+  if (wanted != mode && sys(path, [&] { return chmod(path.c_str(), wanted); }) != 0)
+    return fail_errno(err);
   return true;
 }
 
 std::optional<std::vector<std::string>> list_ordinary_files(const std::string& dir, Error& err) {
-  DIR* d = opendir(dir.c_str());
+  DIR* d = faults::trip(dir) ? nullptr : opendir(dir.c_str());
   if (!d) {
     fail_errno(err);
     return std::nullopt;
@@ -160,7 +253,7 @@ File::~File() {
   close();
 }
 
-File::File(File&& other) noexcept : fd_(other.fd_) {
+File::File(File&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) {
   other.fd_ = -1;
 }
 
@@ -168,6 +261,7 @@ File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     close();
     fd_ = other.fd_;
+    path_ = std::move(other.path_);
     other.fd_ = -1;
   }
   return *this;
@@ -175,20 +269,20 @@ File& File::operator=(File&& other) noexcept {
 
 std::optional<File> File::open_read(const std::string& path, Error& err) {
   File f;
-  do {
-    f.fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (f.fd_ < 0 && errno == EINTR);
+  f.path_ = path;
+  // Without O_NONBLOCK a pipe would wait for a writer for ever; it is refused below.
+  f.fd_ = open_file(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
   if (f.fd_ < 0) {
     fail_errno(err);
     return std::nullopt;
   }
   struct stat st;
-  if (fstat(f.fd_, &st) != 0) {
+  if (sys(path, [&] { return fstat(f.fd_, &st); }) != 0) {
     fail_errno(err);
     return std::nullopt;
   }
-  if (S_ISDIR(st.st_mode)) {
-    fail(err, EISDIR);
+  if (!S_ISREG(st.st_mode)) {
+    fail_not_ordinary(err, st);
     return std::nullopt;
   }
   return f;
@@ -196,11 +290,10 @@ std::optional<File> File::open_read(const std::string& path, Error& err) {
 
 std::optional<File> File::create_new(const std::string& path, Error& err) {
   File f;
+  f.path_ = path;
   // O_EXCL fails on any existing name, a dangling link included; O_NOFOLLOW says so
   // twice, for the sake of anyone reading this.
-  do {
-    f.fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-  } while (f.fd_ < 0 && errno == EINTR);
+  f.fd_ = open_file(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0644);
   if (f.fd_ < 0) {
     fail_errno(err);
     return std::nullopt;
@@ -221,36 +314,33 @@ bool File::close(Error& err) {
   if (fd_ < 0) return true;
   const int fd = fd_;
   fd_ = -1;
-  // Linux releases the descriptor even when close() reports EINTR: never retry.
+  // Linux releases the descriptor even when close() reports EINTR: never retry. An
+  // injected failure still closes it, as a real one does.
+  if (faults::trip(path_)) {
+    const int code = errno;
+    ::close(fd);
+    errno = code;
+    if (code != EINTR) return fail_errno(err);
+    return true;
+  }
   if (::close(fd) != 0 && errno != EINTR) return fail_errno(err);
   return true;
 }
 
 std::optional<std::uint64_t> File::size(Error& err) const {
   struct stat st;
-  if (fstat(fd_, &st) != 0) {
+  if (sys(path_, [&] { return fstat(fd_, &st); }) != 0) {
     fail_errno(err);
     return std::nullopt;
   }
   return static_cast<std::uint64_t>(st.st_size);
 }
 
-std::optional<std::size_t> File::read(void* data, std::size_t n, Error& err) {
-  while (true) {
-    ssize_t r = ::read(fd_, data, n);
-    if (r >= 0) return static_cast<std::size_t>(r);
-    if (errno != EINTR) {
-      fail_errno(err);
-      return std::nullopt;
-    }
-  }
-}
-
 bool File::read_exact_at(std::uint64_t offset, void* data, std::size_t n, Error& err) {
   auto* p = static_cast<char*>(data);
   while (n > 0) {
     if (!fits_off_t(offset)) return fail(err, EINVAL);
-    ssize_t r = pread(fd_, p, n, static_cast<off_t>(offset));
+    ssize_t r = sys(path_, [&] { return pread(fd_, p, n, static_cast<off_t>(offset)); });
     if (r < 0) {
       if (errno == EINTR) continue;
       return fail_errno(err);
@@ -264,10 +354,11 @@ bool File::read_exact_at(std::uint64_t offset, void* data, std::size_t n, Error&
 }
 
 bool File::write(const void* data, std::size_t n, Error& err) {
-  const off_t here = lseek(fd_, 0, SEEK_CUR);
+  const off_t here = sys(path_, [&] { return lseek(fd_, 0, SEEK_CUR); });
   if (here < 0) return fail_errno(err);
   const auto offset = static_cast<std::uint64_t>(here);
-  return write_all_at(fd_, static_cast<const char*>(data), n, offset, err) && seek(offset + n, err);
+  return write_all_at(fd_, path_, static_cast<const char*>(data), n, offset, err) &&
+         seek(offset + n, err);
 }
 
 bool File::write_at_position(std::uint64_t position, const void* data, std::size_t n, Error& err) {
@@ -277,66 +368,73 @@ bool File::write_at_position(std::uint64_t position, const void* data, std::size
 
 bool File::seek(std::uint64_t offset, Error& err) {
   if (!fits_off_t(offset)) return fail(err, EINVAL);
-  if (lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return fail_errno(err);
+  if (sys(path_, [&] { return lseek(fd_, static_cast<off_t>(offset), SEEK_SET); }) < 0)
+    return fail_errno(err);
   return true;
 }
 
-bool File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
-                     const std::function<void(std::uint64_t)>& progress) {
-  const off_t here = lseek(fd_, 0, SEEK_CUR);
-  if (here < 0) return fail_errno(err);
+bool File::sync(Error& err) {
+  while (sys(path_, [&] { return fsync(fd_); }) != 0) {
+    if (errno != EINTR) return fail_errno(err);
+  }
+  return true;
+}
+
+Copy File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
+                     const CopyProgress& progress) {
+  const off_t here = sys(path_, [&] { return lseek(fd_, 0, SEEK_CUR); });
+  if (here < 0) return fail_errno(err), Copy::write_failed;
   if (!fits_off_t(source_offset) || !fits_off_t(length) ||
       length > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) - source_offset ||
-      length > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max() - here))
-    return fail(err, EINVAL);
+      length > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max() - here)) {
+    return fail(err, EINVAL), Copy::read_failed;
+  }
 
   std::uint64_t in = source_offset;
   std::uint64_t out = static_cast<std::uint64_t>(here);
   std::uint64_t left = length;
+  auto advance = [&](std::uint64_t n) {
+    in += n;
+    out += n;
+    left -= n;
+    return !progress || progress(n);
+  };
 
   // The kernel's copy first: no bytes through user space, and reflinks where the
   // filesystem has them. It works with explicit offsets and leaves both file positions
-  // alone, so ours is set at the end.
-  bool kernel_copy = true;
-  while (left > 0 && kernel_copy) {
+  // alone, so ours is set at the end. On any error the plain copy takes over: it knows
+  // which of the two files failed, and a passing trouble costs nothing.
+  while (left > 0) {
     off_t in_off = static_cast<off_t>(in);
     off_t out_off = static_cast<off_t>(out);
-    ssize_t r = copy_file_range(
-        source.fd_, &in_off, fd_, &out_off,
-        static_cast<std::size_t>(std::min<std::uint64_t>(left, kKernelCopyPiece)), 0);
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
-        kernel_copy = false;
-        break;
-      }
-      return fail_errno(err);
-    }
-    if (r == 0) return fail(err, ENODATA);  // the source ends early
-    in += static_cast<std::uint64_t>(r);
-    out += static_cast<std::uint64_t>(r);
-    left -= static_cast<std::uint64_t>(r);
-    if (progress) progress(static_cast<std::uint64_t>(r));
+    ssize_t r = sys(path_, [&] {
+      return copy_file_range(
+          source.fd_, &in_off, fd_, &out_off,
+          static_cast<std::size_t>(std::min<std::uint64_t>(left, kKernelCopyPiece)), 0);
+    });
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;  // an error, or the source ended: the plain copy says which
+    if (!advance(static_cast<std::uint64_t>(r))) return fail(err, ECANCELED), Copy::stopped;
   }
 
   if (left > 0) {
     std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(left, kCopyPiece)));
     while (left > 0) {
       const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
-      ssize_t r = pread(source.fd_, buffer.data(), want, static_cast<off_t>(in));
+      ssize_t r = sys(source.path_, [&] {
+        return pread(source.fd_, buffer.data(), want, static_cast<off_t>(in));
+      });
       if (r < 0) {
         if (errno == EINTR) continue;
-        return fail_errno(err);
+        return fail_errno(err), Copy::read_failed;
       }
-      if (r == 0) return fail(err, ENODATA);
-      if (!write_all_at(fd_, buffer.data(), static_cast<std::size_t>(r), out, err)) return false;
-      in += static_cast<std::uint64_t>(r);
-      out += static_cast<std::uint64_t>(r);
-      left -= static_cast<std::uint64_t>(r);
-      if (progress) progress(static_cast<std::uint64_t>(r));
+      if (r == 0) return fail(err, ENODATA), Copy::source_ended;
+      if (!write_all_at(fd_, path_, buffer.data(), static_cast<std::size_t>(r), out, err))
+        return Copy::write_failed;
+      if (!advance(static_cast<std::uint64_t>(r))) return fail(err, ECANCELED), Copy::stopped;
     }
   }
-  return seek(out, err);
+  return seek(out, err) ? Copy::done : Copy::write_failed;
 }
 
 }  // namespace platform

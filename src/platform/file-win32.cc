@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/encoding.h"
+#include "platform/faults.h"
 #include "platform/file.h"
 
 namespace platform {
@@ -19,9 +20,46 @@ HANDLE as_handle(void* h) {
   return static_cast<HANDLE>(h);
 }
 
+ErrorKind kind_of(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+      return ErrorKind::not_found;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return ErrorKind::no_permission;
+    case ERROR_WRITE_PROTECT:
+      return ErrorKind::read_only;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ErrorKind::disk_full;
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_BUFFER_OVERFLOW:
+      return ErrorKind::name_too_long;
+    case ERROR_FILE_TOO_LARGE:
+      return ErrorKind::too_large;
+    case ERROR_DIRECTORY:
+    case ERROR_BAD_FILE_TYPE:
+      return ErrorKind::not_ordinary;
+    case ERROR_IO_DEVICE:
+    case ERROR_CRC:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT:
+      return ErrorKind::io;
+    case ERROR_CANCELLED:
+    case ERROR_OPERATION_ABORTED:
+      return ErrorKind::cancelled;
+    default:
+      return ErrorKind::other;
+  }
+}
+
 bool fail(Error& err, DWORD code) {
   err.code = static_cast<int>(code);
   err.message = system_message(code);
+  err.kind = kind_of(code);
   return false;
 }
 
@@ -61,18 +99,31 @@ bool ordinary_attributes(DWORD a) {
                 FILE_ATTRIBUTE_DEVICE));
 }
 
+// Each system call about a file asks the fault seam first, so a test build can make any
+// one of them fail; the call then fails with the thread's last error set.
+bool tripped(const std::string& path) {
+  return faults::trip(path);
+}
+
 // Opens a disk file; device names such as CON or NUL open "successfully" anywhere, so
 // only what the system calls a disk file is kept.
 bool open_disk_file(const std::string& path, DWORD access, DWORD share, DWORD disposition,
                     void*& handle, Error& err) {
   auto wide = wide_path(path, err);
   if (!wide) return false;
-  HANDLE h = CreateFileW(wide->c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+  if (disposition == OPEN_EXISTING) {
+    // A folder would be refused as "access denied", which sends the user the wrong way.
+    const DWORD a = GetFileAttributesW(wide->c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY))
+      return fail(err, ERROR_DIRECTORY);
+  }
+  HANDLE h = tripped(path) ? INVALID_HANDLE_VALUE
+                           : CreateFileW(wide->c_str(), access, share, nullptr, disposition,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return fail_last(err);
   if (GetFileType(h) != FILE_TYPE_DISK) {
     CloseHandle(h);
-    return fail(err, ERROR_INVALID_NAME);
+    return fail(err, ERROR_BAD_FILE_TYPE);
   }
   handle = h;
   return true;
@@ -96,12 +147,13 @@ bool set_position(HANDLE h, std::uint64_t offset, Error& err) {
 }
 
 // ReadFile at an explicit offset; moves the file pointer, which callers put back.
-bool read_at(HANDLE h, std::uint64_t offset, void* data, DWORD n, DWORD& got, Error& err) {
+bool read_at(HANDLE h, const std::string& path, std::uint64_t offset, void* data, DWORD n,
+             DWORD& got, Error& err) {
   OVERLAPPED at{};
   at.Offset = static_cast<DWORD>(offset);
   at.OffsetHigh = static_cast<DWORD>(offset >> 32);
   got = 0;
-  if (!ReadFile(h, data, n, &got, &at)) {
+  if (tripped(path) || !ReadFile(h, data, n, &got, &at)) {
     if (GetLastError() == ERROR_HANDLE_EOF) {
       got = 0;
       return true;
@@ -148,7 +200,17 @@ bool is_ordinary_file(const std::string& path) {
 
 bool path_exists(const std::string& path) {
   auto wide = utf8_to_wide(path);
-  return wide && GetFileAttributesW(wide->c_str()) != INVALID_FILE_ATTRIBUTES;
+  return wide && !tripped(path) && GetFileAttributesW(wide->c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool is_folder(const std::string& path) {
+  auto wide = utf8_to_wide(path);
+  if (!wide || tripped(path)) return false;
+  const DWORD a = GetFileAttributesW(wide->c_str());
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  if (!(a & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+  auto target = target_attributes(*wide);
+  return target && (*target & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::optional<std::uint64_t> file_size(const std::string& path, Error& err) {
@@ -161,7 +223,7 @@ bool delete_file(const std::string& path, Error& err) {
   auto wide = wide_path(path, err);
   if (!wide) return false;
   // DeleteFileW takes one literal name and refuses folders.
-  if (!DeleteFileW(wide->c_str())) return fail_last(err);
+  if (tripped(path) || !DeleteFileW(wide->c_str())) return fail_last(err);
   return true;
 }
 
@@ -170,8 +232,24 @@ bool rename_no_replace(const std::string& from, const std::string& to, Error& er
   auto wide_to = wide_path(to, err);
   if (!wide_from || !wide_to) return false;
   // Without MOVEFILE_REPLACE_EXISTING an existing target is refused.
-  if (!MoveFileExW(wide_from->c_str(), wide_to->c_str(), 0)) return fail_last(err);
+  if (tripped(to) || !MoveFileExW(wide_from->c_str(), wide_to->c_str(), MOVEFILE_WRITE_THROUGH))
+    return fail_last(err);
   return true;
+}
+
+bool replace_file(const std::string& from, const std::string& to, Error& err) {
+  auto wide_from = wide_path(from, err);
+  auto wide_to = wide_path(to, err);
+  if (!wide_from || !wide_to) return false;
+  // One rename over the old name: there is never a moment without either file.
+  if (tripped(to) || !MoveFileExW(wide_from->c_str(), wide_to->c_str(),
+                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return fail_last(err);
+  return true;
+}
+
+bool sync_folder(const std::string&, Error&) {
+  return true;  // MOVEFILE_WRITE_THROUGH has made the rename durable already
 }
 
 bool make_executable(const std::string&, Error&) {
@@ -187,7 +265,7 @@ std::optional<std::vector<std::string>> list_ordinary_files(const std::string& d
 
   std::vector<std::string> names;
   WIN32_FIND_DATAW found;
-  HANDLE h = FindFirstFileW(pattern.c_str(), &found);
+  HANDLE h = tripped(dir) ? INVALID_HANDLE_VALUE : FindFirstFileW(pattern.c_str(), &found);
   if (h == INVALID_HANDLE_VALUE) {
     // An empty drive root has not even "." and "..".
     if (GetLastError() == ERROR_FILE_NOT_FOUND) return names;
@@ -214,7 +292,7 @@ File::~File() {
   close();
 }
 
-File::File(File&& other) noexcept : handle_(other.handle_) {
+File::File(File&& other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
   other.handle_ = nullptr;
 }
 
@@ -222,6 +300,7 @@ File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     close();
     handle_ = other.handle_;
+    path_ = std::move(other.path_);
     other.handle_ = nullptr;
   }
   return *this;
@@ -229,6 +308,7 @@ File& File::operator=(File&& other) noexcept {
 
 std::optional<File> File::open_read(const std::string& path, Error& err) {
   File f;
+  f.path_ = path;
   // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open at all.
   if (!open_disk_file(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
                       f.handle_, err)) {
@@ -239,6 +319,7 @@ std::optional<File> File::open_read(const std::string& path, Error& err) {
 
 std::optional<File> File::create_new(const std::string& path, Error& err) {
   File f;
+  f.path_ = path;
   // CREATE_NEW refuses any existing name, a link included.
   if (!open_disk_file(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW, f.handle_,
                       err)) {
@@ -260,27 +341,20 @@ bool File::close(Error& err) {
   if (!handle_) return true;
   HANDLE h = as_handle(handle_);
   handle_ = nullptr;
-  if (!CloseHandle(h)) return fail_last(err);
+  // An injected failure still closes the handle, as a real one does.
+  const bool injected = tripped(path_);
+  const DWORD why = GetLastError();
+  if (!CloseHandle(h) || injected) return fail(err, injected ? why : GetLastError());
   return true;
 }
 
 std::optional<std::uint64_t> File::size(Error& err) const {
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(as_handle(handle_), &size)) {
+  if (tripped(path_) || !GetFileSizeEx(as_handle(handle_), &size)) {
     fail_last(err);
     return std::nullopt;
   }
   return static_cast<std::uint64_t>(size.QuadPart);
-}
-
-std::optional<std::size_t> File::read(void* data, std::size_t n, Error& err) {
-  DWORD got = 0;
-  const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
-  if (!ReadFile(as_handle(handle_), data, want, &got, nullptr)) {
-    fail_last(err);
-    return std::nullopt;
-  }
-  return got;
 }
 
 bool File::read_exact_at(std::uint64_t offset, void* data, std::size_t n, Error& err) {
@@ -292,7 +366,7 @@ bool File::read_exact_at(std::uint64_t offset, void* data, std::size_t n, Error&
   while (ok && n > 0) {
     DWORD got = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
-    if (!read_at(h, offset, p, want, got, err)) {
+    if (!read_at(h, path_, offset, p, want, got, err)) {
       ok = false;
     } else if (got == 0) {
       ok = fail(err, ERROR_HANDLE_EOF);  // the file ends early
@@ -312,7 +386,8 @@ bool File::write(const void* data, std::size_t n, Error& err) {
   while (n > 0) {
     DWORD done = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
-    if (!WriteFile(as_handle(handle_), p, want, &done, nullptr)) return fail_last(err);
+    if (tripped(path_) || !WriteFile(as_handle(handle_), p, want, &done, nullptr))
+      return fail_last(err);
     if (done == 0) return fail(err, ERROR_WRITE_FAULT);
     p += done;
     n -= done;
@@ -326,40 +401,52 @@ bool File::write_at_position(std::uint64_t position, const void* data, std::size
 }
 
 bool File::seek(std::uint64_t offset, Error& err) {
+  if (tripped(path_)) return fail_last(err);
   return set_position(as_handle(handle_), offset, err);
 }
 
-bool File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
-                     const std::function<void(std::uint64_t)>& progress) {
+bool File::sync(Error& err) {
+  if (tripped(path_) || !FlushFileBuffers(as_handle(handle_))) return fail_last(err);
+  return true;
+}
+
+Copy File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
+                     const CopyProgress& progress) {
   if (!fits_signed(source_offset) || !fits_signed(length) ||
-      length > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max()) - source_offset)
-    return fail(err, ERROR_INVALID_PARAMETER);
+      length > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max()) - source_offset) {
+    fail(err, ERROR_INVALID_PARAMETER);
+    return Copy::read_failed;
+  }
   HANDLE in = as_handle(source.handle_);
   auto source_here = current_position(in, err);
-  if (!source_here) return false;
+  if (!source_here) return Copy::read_failed;
 
   std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyPiece)));
   std::uint64_t at = source_offset;
   std::uint64_t left = length;
-  bool ok = true;
-  while (ok && left > 0) {
+  Copy result = Copy::done;
+  while (result == Copy::done && left > 0) {
     DWORD got = 0;
     const auto want = static_cast<DWORD>(std::min<std::uint64_t>(left, buffer.size()));
-    if (!read_at(in, at, buffer.data(), want, got, err)) {
-      ok = false;
+    if (!read_at(in, source.path_, at, buffer.data(), want, got, err)) {
+      result = Copy::read_failed;
     } else if (got == 0) {
-      ok = fail(err, ERROR_HANDLE_EOF);  // the source ends early
+      fail(err, ERROR_HANDLE_EOF);  // the source ends early
+      result = Copy::source_ended;
     } else if (!write(buffer.data(), got, err)) {
-      ok = false;
+      result = Copy::write_failed;
     } else {
       at += got;
       left -= got;
-      if (progress) progress(got);
+      if (progress && !progress(got)) {
+        fail(err, ERROR_CANCELLED);
+        result = Copy::stopped;
+      }
     }
   }
   Error ignored;
   set_position(in, *source_here, ignored);
-  return ok;
+  return result;
 }
 
 std::string system_message(unsigned long code) {

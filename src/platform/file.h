@@ -9,10 +9,25 @@
 
 namespace platform {
 
+// What went wrong, in terms a person can act on, whatever the system.
+enum class ErrorKind {
+  other,
+  not_found,      // no such file or folder
+  no_permission,  // access denied
+  read_only,      // a read-only disk or file system
+  disk_full,      // no space left, or over a quota
+  name_too_long,  // a file name or path longer than the system takes
+  too_large,      // a file past the size the system or the process allows
+  not_ordinary,   // a folder, pipe, device or socket where a file is wanted
+  io,             // the disk failed to read or write
+  cancelled,      // stopped on request
+};
+
 // What the system said when an operation failed.
 struct Error {
   int code = 0;         // errno on POSIX, GetLastError() on Windows
   std::string message;  // the system's own text, UTF-8
+  ErrorKind kind = ErrorKind::other;
 };
 
 // The folder separator of this platform: '\\' on Windows, '/' elsewhere.
@@ -40,15 +55,28 @@ bool is_ordinary_file(const std::string& path);
 // True when anything at all stands at `path`, a dangling link included.
 bool path_exists(const std::string& path);
 
-// Size in bytes of the file at `path`.
+// True when `path` is a folder (following links).
+bool is_folder(const std::string& path);
+
+// Size in bytes of the regular file at `path`; a folder, pipe or device is refused
+// (ErrorKind::not_ordinary) without being opened.
 std::optional<std::uint64_t> file_size(const std::string& path, Error& err);
 
 // Removes exactly one file of that literal name; never a folder, never a pattern.
 // Fails when nothing is there.
 bool delete_file(const std::string& path, Error& err);
 
-// Gives a file a new name; fails, changing nothing, when `to` already exists.
+// Gives a file a new name; fails, changing nothing, when `to` already exists. Where the
+// file system can neither refuse an existing name in the rename itself nor make hard
+// links, it falls back to a check and a plain rename.
 bool rename_no_replace(const std::string& from, const std::string& to, Error& err);
+
+// Gives a file the name of an existing one in a single step: at every moment `to` is
+// the old file or the new one. Fails, changing nothing, when the system refuses.
+bool replace_file(const std::string& from, const std::string& to, Error& err);
+
+// Makes a folder's entries (a rename into it) durable (POSIX); nothing on Windows.
+bool sync_folder(const std::string& dir, Error& err);
 
 // Marks a file as executable for everyone who may read it (POSIX); nothing on Windows.
 bool make_executable(const std::string& path, Error& err);
@@ -62,6 +90,12 @@ std::string system_message(unsigned long code);
 // judges them; folders, hidden and system files are left out. Unsorted.
 std::optional<std::vector<std::string>> list_ordinary_files(const std::string& dir, Error& err);
 
+// How a copy between two files ended.
+enum class Copy { done, read_failed, write_failed, source_ended, stopped };
+
+// Told of each piece copied; returning false stops the copy (Copy::stopped).
+using CopyProgress = std::function<bool(std::uint64_t piece)>;
+
 // An open file, closed when the object goes away.
 class File {
  public:
@@ -72,13 +106,15 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  // Opens an existing file for reading.
+  // Opens an existing regular file for reading. A folder, pipe or device is refused
+  // (ErrorKind::not_ordinary) and never blocks the caller.
   static std::optional<File> open_read(const std::string& path, Error& err);
   // Creates a new file for reading and writing. Fails when anything already stands at
   // `path`, a symbolic link included, so it never writes into a file it did not create.
   static std::optional<File> create_new(const std::string& path, Error& err);
 
   bool is_open() const;
+  const std::string& path() const { return path_; }
   // Closes the file; the second form reports what the system said (a delayed write
   // error shows up here on some filesystems). The file counts as closed either way.
   void close();
@@ -86,8 +122,6 @@ class File {
 
   std::optional<std::uint64_t> size(Error& err) const;
 
-  // Reads up to `n` bytes at the current position; 0 at the end of the file.
-  std::optional<std::size_t> read(void* data, std::size_t n, Error& err);
   // Reads exactly `n` bytes at 0-based `offset`; fails on a short read.
   bool read_exact_at(std::uint64_t offset, void* data, std::size_t n, Error& err);
 
@@ -97,12 +131,14 @@ class File {
   bool write_at_position(std::uint64_t position, const void* data, std::size_t n, Error& err);
   bool seek(std::uint64_t offset, Error& err);
 
+  // Writes everything written so far through to the disk.
+  bool sync(Error& err);
+
   // Streams `length` bytes from `source` at 0-based `source_offset` to this file's
   // current position, with a fixed buffer (or the kernel's copy where it works), so
-  // memory stays the same whatever the length. `progress` is told of each piece.
-  // Fails when `source` ends early.
-  bool copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
-                 const std::function<void(std::uint64_t)>& progress = {});
+  // memory stays the same whatever the length. `err` says why when it does not end done.
+  Copy copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
+                 const CopyProgress& progress = {});
 
  private:
 #ifdef _WIN32
@@ -110,6 +146,7 @@ class File {
 #else
   int fd_ = -1;
 #endif
+  std::string path_;
 };
 
 }  // namespace platform

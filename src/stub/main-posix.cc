@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "builder/extract_name.h"
+#include "container/extract.h"
+#include "platform/text.h"
 #include "stub/reader.h"
 #include "stub/texts.h"
 
@@ -22,13 +23,11 @@ extern char** environ;
 
 namespace {
 
-using stub::fill;
-using stub::shown;
+using platform::fill;
+using platform::kExitFailed;
+using platform::kExitOk;
+using platform::shown;
 namespace texts = stub::texts;
-
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
 
 void say(const std::string& text) {
   std::fputs(text.c_str(), stdout);
@@ -37,15 +36,15 @@ void say(const std::string& text) {
 int failure(const std::string& message) {
   std::fputs(message.c_str(), stderr);
   if (message.empty() || message.back() != '\n') std::fputs("\n", stderr);
-  return kFailed;
+  return kExitFailed;
 }
 
 int usage(const std::string& program, const std::string& problem) {
-  std::fputs(fill(texts::kUsageError, {problem, program}).c_str(), stderr);
-  return kUsage;
+  std::fputs(fill(platform::texts::kUsageError, {problem, program}).c_str(), stderr);
+  return platform::kExitUsage;
 }
 
-int list(const builder::Book& book, const std::string& program) {
+int list(const container::Book& book, const std::string& program) {
   const std::string count = std::to_string(book.entries.size());
   say(fill(texts::kListHead, {shown(book.name), count}));
   for (std::size_t i = 0; i < book.entries.size(); ++i) {
@@ -56,7 +55,7 @@ int list(const builder::Book& book, const std::string& program) {
              {number, stub::shown_title(entry.title), stub::grouped(entry.length)}));
   }
   say(fill(texts::kListHint, {program, program}));
-  return kOk;
+  return kExitOk;
 }
 
 // A private folder for one PDF on its way to a viewer: new, and ours alone (0700).
@@ -66,8 +65,7 @@ std::optional<std::string> temporary_folder(platform::Error& err) {
   while (pattern.size() > 1 && pattern.back() == '/') pattern.pop_back();
   pattern += "/tarvello-XXXXXX";
   if (!mkdtemp(pattern.data())) {
-    err.code = errno;
-    err.message = std::strerror(errno);
+    err = {errno, std::strerror(errno), platform::ErrorKind::other};
     return std::nullopt;
   }
   return pattern;
@@ -114,46 +112,30 @@ int open_entry(stub::OpenBook& opened, const std::string& word) {
   const auto& entry = entries[*number - 1];
   platform::Error err;
   auto folder = temporary_folder(err);
-  if (!folder) return failure(std::string(texts::kNoTempFolder) + err.message);
-  const std::string target = platform::join(*folder, builder::single_file_name(entry.title));
-  if (!stub::write_entry(*opened.file, entry, target, err)) {
+  if (!folder) return failure(std::string(texts::kNoTempFolder) + platform::describe(err));
+  const std::string target = platform::join(*folder, container::single_file_name(entry.title));
+  if (auto failed = container::extract_entry(*opened.file, entry, target)) {
     rmdir(folder->c_str());
-    return failure(std::string(texts::kCannotTakeOut) +
-                   stub::quoted(stub::shown_title(entry.title)) + "：" + err.message);
+    return failure(container::describe(failed));
   }
   std::fflush(stdout);
   int status = run_opener(target, err);
-  if (status < 0) return failure(fill(texts::kNoOpener, {target, err.message}));
-  if (status != 0) return failure(fill(texts::kOpenerFailed, {target, std::to_string(status)}));
-  say(fill(texts::kOpening, {target}));
-  return kOk;
+  if (status < 0)
+    return failure(fill(texts::kNoOpener, {platform::quoted(target), platform::describe(err)}));
+  if (status != 0)
+    return failure(fill(texts::kOpenerFailed, {platform::quoted(target), std::to_string(status)}));
+  say(fill(texts::kOpening, {platform::quoted(target)}));
+  return kExitOk;
 }
 
 int extract(stub::OpenBook& opened, const std::string& dir) {
-  struct stat st;
-  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    return failure(fill(texts::kNoFolder, {shown(dir)}));
+  std::vector<std::string> written;
+  if (auto failed = container::extract_all(*opened.file, *opened.book, dir, written)) {
+    return failure(container::describe(failed));
   }
-  const auto& entries = opened.book->entries;
-  std::vector<std::string> targets;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    targets.push_back(
-        platform::join(dir, builder::extract_file_name(i + 1, entries.size(), entries[i].title)));
-  }
-  // Every name is checked before anything is written, so a second run changes nothing.
-  for (const auto& target : targets) {
-    if (platform::path_exists(target)) return failure(fill(texts::kWouldOverwrite, {target}));
-  }
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    platform::Error err;
-    if (!stub::write_entry(*opened.file, entries[i], targets[i], err)) {
-      return failure(std::string(texts::kCannotTakeOut) + stub::quoted(targets[i]) + "：" +
-                     err.message);
-    }
-    say(targets[i] + "\n");
-  }
-  say(fill(texts::kExtracted, {std::to_string(entries.size()), dir}));
-  return kOk;
+  for (const auto& file : written) say(shown(file) + "\n");
+  say(fill(texts::kExtracted, {std::to_string(written.size()), platform::quoted(dir)}));
+  return kExitOk;
 }
 
 int run(const std::vector<std::string>& words) {
@@ -161,17 +143,18 @@ int run(const std::vector<std::string>& words) {
   const std::string command = words.size() > 1 ? words[1] : "";
   if (command == "--help" || command == "-h") {
     say(fill(texts::kHelp, {program, program, program, program}));
-    return kOk;
+    return kExitOk;
   }
   const std::size_t wanted = command.empty()                             ? 1
                              : command == "open" || command == "extract" ? 3
                                                                          : 0;
-  if (wanted == 0) return usage(program, fill(texts::kUnknownCommand, {shown(command, 40)}));
+  if (wanted == 0)
+    return usage(program, fill(texts::kUnknownCommand, {platform::quoted(shown(command, 40))}));
   if (words.size() < wanted) {
     return usage(program, std::string(command == "open" ? texts::kNeedNumber : texts::kNeedFolder));
   }
   if (words.size() > wanted) {
-    return usage(program, fill(texts::kTooManyWords, {shown(words[wanted], 40)}));
+    return usage(program, fill(texts::kTooManyWords, {platform::quoted(shown(words[wanted], 40))}));
   }
 
   // The kernel's own link to this program's file: the book is whatever file we run from,
@@ -186,5 +169,14 @@ int run(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return run(std::vector<std::string>(argv, argv + argc));
+  int code = run(std::vector<std::string>(argv, argv + argc));
+  // A listing that never arrived is no success.
+  platform::Error err;
+  if (!platform::close_standard_output(err) && code == kExitOk) {
+    std::fputs(
+        (std::string(platform::texts::kOutputFailed) + platform::describe(err) + "\n").c_str(),
+        stderr);
+    code = kExitFailed;
+  }
+  return code;
 }

@@ -11,8 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "builder/extract_name.h"
+#include "container/extract.h"
 #include "platform/encoding.h"
+#include "platform/text.h"
 #include "stub/reader.h"
 #include "stub/texts.h"
 #include "stub/window_ids.h"
@@ -23,12 +24,12 @@ namespace texts = stub::texts;
 namespace ids = stub::window;
 
 std::wstring wide(std::string_view utf8) {
-  auto out = platform::utf8_to_wide(utf8);
-  return out ? *out : std::wstring(L"?");
+  return platform::shown_wide(utf8);
 }
 
 void tell(HWND owner, const std::string& text, UINT icon) {
-  MessageBoxW(owner, wide(text).c_str(), wide(texts::kCaption).c_str(), MB_OK | icon);
+  MessageBoxW(owner, wide(text).c_str(), wide(platform::texts::kMessageTitle).c_str(),
+              MB_OK | icon);
 }
 
 // The hourglass while a PDF is copied; nothing else runs meanwhile.
@@ -71,28 +72,25 @@ std::optional<std::string> new_temporary_folder(platform::Error& err) {
 // when whole, so a file the user agreed to replace stays intact until then. A target that
 // did not exist when the dialog closed is never replaced: one that turns up meanwhile
 // stops the save.
-bool save_entry(platform::File& book, const builder::IndexEntry& entry, const std::string& target,
-                platform::Error& err) {
+std::string save_entry(platform::File& book, const container::IndexEntry& entry,
+                       const std::string& target) {
   const bool replace = platform::path_exists(target);
   std::string temporary;
   for (int n = 1;; ++n) {
     temporary = target + ".tarvello-" + std::to_string(n) + ".tmp";
-    if (stub::write_entry(book, entry, temporary, err)) break;
-    if (!platform::path_exists(temporary) || n == 100) return false;
+    auto failed = container::extract_entry(book, entry, temporary);
+    if (!failed) break;
+    if (failed.what != container::ExtractFailure::What::exists || n == 100)
+      return container::describe(failed);
   }
-  bool moved = false;
-  if (replace) {
-    moved = MoveFileExW(wide(temporary).c_str(), wide(target).c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!moved) err.message = platform::system_message(GetLastError());
-  } else {
-    moved = platform::rename_no_replace(temporary, target, err);
-  }
-  if (!moved) {
-    platform::Error ignored;
-    platform::delete_file(temporary, ignored);
-  }
-  return moved;
+  platform::Error err;
+  const bool moved = replace ? platform::replace_file(temporary, target, err)
+                             : platform::rename_no_replace(temporary, target, err);
+  if (moved) return "";
+  platform::Error ignored;
+  platform::delete_file(temporary, ignored);
+  return std::string(texts::kCannotSave) + platform::quoted(target) + "：" +
+         platform::describe(err);
 }
 
 class ReaderWindow {
@@ -119,7 +117,7 @@ class ReaderWindow {
     const int width = scaled(ids::kWidth), height = scaled(ids::kHeight);
     const int x = work.left + (work.right - work.left - width) / 2;
     const int y = work.top + (work.bottom - work.top - height) / 2;
-    std::wstring caption = wide(stub::shown(opened_.book->name));
+    std::wstring caption = wide(platform::shown(opened_.book->name));
     window_ = CreateWindowExW(0, ids::kClassName, caption.c_str(), WS_OVERLAPPEDWINDOW, x, y, width,
                               height, nullptr, nullptr, instance, this);
     return window_ != nullptr;
@@ -181,7 +179,7 @@ class ReaderWindow {
     }
   }
 
-  const builder::IndexEntry* selected() const {
+  const container::IndexEntry* selected() const {
     LRESULT i = SendMessageW(list_, LB_GETCURSEL, 0, 0);
     const auto& entries = opened_.book->entries;
     if (i < 0 || static_cast<std::size_t>(i) >= entries.size()) return nullptr;
@@ -189,7 +187,7 @@ class ReaderWindow {
   }
 
   void open_selected() {
-    const builder::IndexEntry* entry = selected();
+    const container::IndexEntry* entry = selected();
     if (!entry) return;
     platform::Error err;
     std::string target;
@@ -197,16 +195,13 @@ class ReaderWindow {
       Busy busy;
       auto folder = new_temporary_folder(err);
       if (!folder) {
-        tell(window_, std::string(texts::kNoTempFolder) + err.message, MB_ICONERROR);
+        tell(window_, std::string(texts::kNoTempFolder) + platform::describe(err), MB_ICONERROR);
         return;
       }
-      target = platform::join(*folder, builder::single_file_name(entry->title));
-      if (!stub::write_entry(*opened_.file, *entry, target, err)) {
+      target = platform::join(*folder, container::single_file_name(entry->title));
+      if (auto failed = container::extract_entry(*opened_.file, *entry, target)) {
         RemoveDirectoryW(wide(*folder).c_str());
-        tell(window_,
-             std::string(texts::kCannotTakeOut) + stub::quoted(stub::shown_title(entry->title)) +
-                 "：" + err.message,
-             MB_ICONERROR);
+        tell(window_, container::describe(failed), MB_ICONERROR);
         return;
       }
     }
@@ -216,10 +211,10 @@ class ReaderWindow {
   }
 
   void save_selected() {
-    const builder::IndexEntry* entry = selected();
+    const container::IndexEntry* entry = selected();
     if (!entry) return;
     std::vector<wchar_t> file(32768, L'\0');
-    std::wstring suggested = wide(builder::single_file_name(entry->title));
+    std::wstring suggested = wide(container::single_file_name(entry->title));
     suggested.copy(file.data(), file.size() - 1);
     std::wstring filter = wide(texts::kPdfFiles) + L'\0' + L"*.pdf" + L'\0' +
                           wide(texts::kAllFiles) + L'\0' + L"*.*" + L'\0';
@@ -242,16 +237,12 @@ class ReaderWindow {
       return;
     }
     const std::string target = platform::wide_to_utf8(file.data());
-    platform::Error err;
-    bool saved = false;
+    std::string problem;
     {
       Busy busy;
-      saved = save_entry(*opened_.file, *entry, target, err);
+      problem = save_entry(*opened_.file, *entry, target);
     }
-    if (!saved) {
-      tell(window_, std::string(texts::kCannotSave) + stub::quoted(target) + "：" + err.message,
-           MB_ICONERROR);
-    }
+    if (!problem.empty()) tell(window_, problem, MB_ICONERROR);
   }
 
   LRESULT handle_message(UINT message, WPARAM w, LPARAM l) {

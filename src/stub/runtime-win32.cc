@@ -5,12 +5,15 @@
 // or a bug, and either way the reader says so and ends, as an uncaught exception would.
 #include <windows.h>
 
+#include "platform/text.h"
+
 namespace {
 
 // Its words are here rather than with the others, as wide literals: nothing may be
 // allocated once memory has run out.
 [[noreturn]] void give_up() {
-  MessageBoxW(nullptr, L"内存不足或内部错误，阅读器必须退出。", L"提示", MB_OK | MB_ICONERROR);
+  MessageBoxW(nullptr, L"内存不足或内部错误，阅读器必须退出。", platform::texts::kMessageTitleWide,
+              MB_OK | MB_ICONERROR);
   ExitProcess(3);
 }
 

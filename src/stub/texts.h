@@ -5,7 +5,6 @@
 
 namespace stub::texts {
 
-inline constexpr std::string_view kCaption = "提示";
 inline constexpr std::string_view kNoBook = "此文件不含电子书内容。";
 inline constexpr std::string_view kDamaged = "电子书已损坏，无法打开：";
 inline constexpr std::string_view kUnreadable = "无法读取电子书文件：";
@@ -25,8 +24,7 @@ inline constexpr std::string_view kCannotSave = "无法保存";  // + quoted pat
 inline constexpr std::string_view kNoViewer =
     "文件已取出，但系统中没有能打开它的程序，请先安装 PDF 阅读程序。文件在：\n";
 
-// The terminal. Each "{}" is filled in turn.
-inline constexpr std::string_view kUsageError = "用法错误：{}\n请运行“{} --help”查看用法。\n";
+// The terminal. Each "{}" is filled in turn; names come quoted (platform::quoted).
 inline constexpr std::string_view kHelp =
     "阅读这本 PDF 电子书。\n"
     "用法：\n"
@@ -38,18 +36,15 @@ inline constexpr std::string_view kListHead = "《{}》，共 {} 个文件：\n"
 inline constexpr std::string_view kListLine = "{}. {}（{} 字节）\n";
 inline constexpr std::string_view kListHint =
     "用“{} open 序号”阅读其中一个文件，用“{} --help”查看全部用法。\n";
-inline constexpr std::string_view kUnknownCommand = "没有“{}”这个命令";
+inline constexpr std::string_view kUnknownCommand = "没有{}这个命令";
 inline constexpr std::string_view kNeedNumber = "open 后面要给出文件的序号";
 inline constexpr std::string_view kNeedFolder = "extract 后面要给出目标文件夹";
-inline constexpr std::string_view kTooManyWords = "多余的参数“{}”";
+inline constexpr std::string_view kTooManyWords = "多余的参数{}";
 inline constexpr std::string_view kNoSuchEntry = "没有第 {} 个文件：本书共有 {} 个文件。\n";
-inline constexpr std::string_view kOpening = "已取出到“{}”，正在用默认程序打开。\n";
-inline constexpr std::string_view kNoOpener = "已取出到“{}”，但无法启动 xdg-open：{}\n";
+inline constexpr std::string_view kOpening = "已取出到{}，正在用默认程序打开。\n";
+inline constexpr std::string_view kNoOpener = "已取出到{}，但无法启动 xdg-open：{}\n";
 inline constexpr std::string_view kOpenerFailed =
-    "已取出到“{}”，但 xdg-open 没能打开它（退出码 {}）。\n";
-inline constexpr std::string_view kNoFolder = "文件夹“{}”不存在。\n";
-inline constexpr std::string_view kWouldOverwrite =
-    "文件“{}”已存在，不会覆盖它；没有取出任何文件。\n";
-inline constexpr std::string_view kExtracted = "已取出 {} 个文件到“{}”。\n";
+    "已取出到{}，但 xdg-open 没能打开它（退出码 {}）。\n";
+inline constexpr std::string_view kExtracted = "已取出 {} 个文件到{}。\n";
 
 }  // namespace stub::texts

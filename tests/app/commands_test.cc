@@ -1,9 +1,12 @@
+// The window's commands through the one dispatcher both windows call, with a scripted
+// Desktop standing in for the dialogs, the message boxes and the event loop.
 #include "app/commands.h"
 
 #include <gtest/gtest.h>
 
-#include <deque>
+#include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "app/messages.h"
 #include "links/code_list.h"
@@ -13,160 +16,144 @@
 
 namespace {
 
+using app::layout::Role;
+using testing_support::listing;
+using testing_support::message;
+using testing_support::ScriptedDesktop;
 using testing_support::TempDir;
 using testing_support::write_file;
 
-using FakeDesktop = testing_support::ScriptedDesktop;
-using testing_support::message;
-
-TEST(Startup, MissingStubShowsTheMessageOpensTheHomePageAndEnds) {
-  TempDir dir;
-  FakeDesktop desktop;
-  EXPECT_FALSE(app::startup_check(dir.path(), desktop));
-  std::vector<std::string> expected = {message(app::text::kStubMissing),
-                                       "open:" + links::home_page_address(), "end"};
-  EXPECT_EQ(desktop.events, expected);
-
-  // A folder of that name is no stub either.
-  std::filesystem::create_directory(std::filesystem::path(dir.path()) / "books.ini");
-  FakeDesktop again;
-  EXPECT_FALSE(app::startup_check(dir.path(), again));
-  EXPECT_EQ(again.events, expected);
+std::string titles(const app::WindowState& state) {
+  std::string out;
+  for (const auto& e : state.books.entries()) out += e.title + " ";
+  return out;
 }
 
-TEST(Startup, PresentStubLetsTheWindowShow) {
+TEST(Window, StartsOnlyBesideItsReader) {
   TempDir dir;
-  write_file(dir.file("books.ini"), "stub");
-  FakeDesktop desktop;
-  EXPECT_TRUE(app::startup_check(dir.path(), desktop));
-  EXPECT_TRUE(desktop.events.empty());
+  ScriptedDesktop desktop;
+  app::WindowState state(dir.path());
+  EXPECT_FALSE(app::startup_check(state, desktop));
+  EXPECT_EQ(desktop.events, (std::vector<std::string>{message(app::text::kStubMissing),
+                                                      "open:http://tarvello.test/", "end"}));
+  write_file(dir.file("books.ini"), "reader");
+  EXPECT_TRUE(app::startup_check(state, desktop));
+  // The stored addresses decode to their texts, and encoding is the inverse.
+  EXPECT_EQ(links::help_address(), "http://tarvello.test/help/zh-cn/index.htm");
+  EXPECT_EQ(links::output_suffix(), ".exe");
+  EXPECT_EQ(links::encode_code_list(links::home_page_address()), links::kHomePageAddressCodes);
+  // Every control once, with its own id.
+  std::set<int> ids;
+  for (const auto& c : app::layout::controls()) ids.insert(c.id);
+  EXPECT_EQ(ids.size(), app::layout::kControls.size());
 }
 
-TEST(AddFile, AcceptsExactEndingsAndKeepsThePathInTheScratch) {
-  FakeDesktop desktop;
-  app::WindowState state;
-  state.books.append({"Old", "/old.pdf"});
-  state.books.select(0);
-  desktop.files = {app::PickedFile{"  /docs/Report.pdf ", "Report.pdf"},
-                   app::PickedFile{"/docs/SCAN.PDF", "SCAN.PDF"},
-                   app::PickedFile{"/docs/Notes.Pdf", "Notes.Pdf"}, std::nullopt,
-                   app::PickedFile{"/docs/SCAN.PDF", "SCAN.PDF"}};
-  for (int i = 0; i < 5; ++i) app::add_file(state, desktop);
+TEST(Window, EachControlRunsItsCommandAndSaysWhatChanged) {
+  TempDir dir, docs;
+  write_file(dir.file("books.ini"), "reader");
+  for (const char* name : {"第2讲.pdf", "第11讲.PDF", "notes.txt"})
+    write_file(docs.file(name), "%PDF");
+  ScriptedDesktop desktop;
+  app::WindowState state(dir.path());
+  auto run = [&](Role role) { return app::run_command(role, state, desktop); };
 
-  ASSERT_EQ(state.books.count(), 4);
-  EXPECT_EQ(state.books.at(1), (booklist::Entry{"Report", "/docs/Report.pdf"}));
-  EXPECT_EQ(state.books.at(2), (booklist::Entry{"SCAN", "/docs/SCAN.PDF"}));
-  EXPECT_EQ(state.books.at(3), state.books.at(2));  // the same file twice: two entries
-  EXPECT_EQ(state.books.selected(), 0);
-  // Each dialog starts where the last chosen path was; a refused file still lands there,
-  // and a cancelled dialog changes nothing.
-  std::vector<std::string> dirs = {"", "/docs/Report.pdf", "/docs/SCAN.PDF", "/docs/Notes.Pdf",
-                                   "/docs/Notes.Pdf"};
-  EXPECT_EQ(desktop.initial_dirs, dirs);
-  EXPECT_EQ(state.scratch, "/docs/SCAN.PDF");
-  EXPECT_TRUE(desktop.events.empty());  // no command of these shows a message
+  desktop.files = {app::PickedFile{" " + docs.file("第2讲.pdf") + " ", "第2讲.pdf"},
+                   app::PickedFile{docs.file("Notes.Pdf"), "Notes.Pdf"}, std::nullopt};
+  EXPECT_TRUE(run(Role::add_file).titles);
+  EXPECT_FALSE(run(Role::add_file).titles);  // refused, yet kept as the next starting place
+  EXPECT_FALSE(run(Role::add_file).titles);  // cancelled
+  EXPECT_EQ(desktop.initial_dirs,
+            (std::vector<std::string>{"", docs.file("第2讲.pdf"), docs.file("Notes.Pdf")}));
+  desktop.folders = {docs.path()};
+  EXPECT_TRUE(run(Role::add_folder).titles);
+  EXPECT_EQ(titles(state), "第2讲 第2讲 第11讲 ");
+  EXPECT_EQ(state.scratch, "第11讲");  // the last title the folder added
+  EXPECT_EQ(state.books.at(2).path, platform::join(docs.path(), "第11讲.PDF"));
+
+  state.books.select(2);
+  const app::Changes moved = run(Role::move_up);
+  EXPECT_TRUE(moved.titles && moved.selection);
+  EXPECT_EQ(titles(state), "第2讲 第11讲 第2讲 ");
+  EXPECT_EQ(state.books.selected(), 1);
+  run(Role::delete_file);
+  EXPECT_EQ(state.books.selected(), -1);
+  EXPECT_FALSE(run(Role::delete_file).titles);  // nothing selected any more
+  EXPECT_FALSE(run(Role::help).titles);
+  run(Role::home_page_link);
+  EXPECT_EQ(desktop.events, (std::vector<std::string>{"open:" + links::help_address(),
+                                                      "open:" + links::home_page_address()}));
 }
 
-TEST(AddFolder, AppendsEveryPdfInOrderWithTheLastTitleInTheScratch) {
+TEST(Window, BuildsOffItsThreadShowingProgressAndTheOutcome) {
   TempDir dir;
-  for (const char* name : {"b.PDF", "A.pdf", "notes.txt", "my.pdfs.pdf"}) {
+  write_file(dir.file("books.ini"), "reader");
+  write_file(dir.file("a.pdf"), std::string(3u << 20, 'a'));
+  ScriptedDesktop desktop;
+  app::WindowState state(dir.path());
+  auto build = [&] {
+    desktop.events.clear();
+    desktop.captions.clear();
+    app::run_command(Role::build, state, desktop);
+    EXPECT_TRUE(desktop.pump_until([&] { return !app::building(state); }));
+  };
+
+  build();  // no name yet: no thread, no busy pointer
+  EXPECT_EQ(desktop.events, (std::vector<std::string>{message("请首先输入书名")}));
+  state.book_name = "书";
+  build();
+  EXPECT_EQ(desktop.events, (std::vector<std::string>{message("请首先添加文件")}));
+
+  state.books.append({"a", dir.file("a.pdf")});
+  build();
+  EXPECT_EQ(desktop.events, (std::vector<std::string>{"busy", "idle", message(app::text::kBuilt)}));
+  EXPECT_EQ(desktop.captions.front(), std::string(app::text::kCaption) + " - 正在生成 0%");
+  EXPECT_EQ(desktop.captions[desktop.captions.size() - 2],
+            std::string(app::text::kCaption) + " - 正在生成 100%");
+  EXPECT_EQ(desktop.captions.back(), app::text::kCaption);
+  EXPECT_EQ(listing(dir.path()), "a.pdf books.ini 书.exe");
+
+  // A failure says what went wrong, naming the file.
+  state.books.append({"gone", dir.file("gone.pdf")});
+  build();
+  EXPECT_EQ(desktop.events.back(),
+            message("找不到 PDF 文件" + platform::quoted(dir.file("gone.pdf")) +
+                    "，它可能已被移动、改名或删除。请把它从列表中删除后重新添加。"));
+
+  // Closed mid-build: the build stops, removes its files, and only then the process ends.
+  state.books.clear();
+  std::filesystem::resize_file(std::filesystem::u8path(dir.file("a.pdf")), 512u << 20);
+  state.books.append({"a", dir.file("a.pdf")});
+  state.book_name = "另一本";
+  desktop.events.clear();
+  app::run_command(Role::build, state, desktop);
+  app::close_window(state, desktop);
+  EXPECT_EQ(app::run_command(Role::clear, state, desktop).titles, false);  // nothing else starts
+  EXPECT_TRUE(desktop.pump_until([&] { return !app::building(state); }));
+  EXPECT_EQ(desktop.events, (std::vector<std::string>{"busy", "idle", "end"}));
+  EXPECT_EQ(listing(dir.path()), "a.pdf books.ini 书.exe");
+}
+
+TEST(Window, DroppedFilesAndFoldersAreAddedInNaturalOrder) {
+  TempDir dir, folder;
+  for (const char* name : {"第10章.pdf", "第9章.PDF", "Notes.Pdf", "readme.txt"})
     write_file(dir.file(name), "%PDF");
-  }
-  TempDir empty;
-  FakeDesktop desktop;
-  app::WindowState state;
-  state.scratch = "before";
-  desktop.folders = {std::nullopt, empty.path(), dir.path(), dir.path()};
-  app::add_folder(state, desktop);
-  app::add_folder(state, desktop);
-  EXPECT_TRUE(state.books.empty());
-  EXPECT_EQ(state.scratch, "before");
+  write_file(folder.file("第一节.pdf"), "%PDF");
+  write_file(folder.file("第二节.Pdf"), "%PDF");
+  app::WindowState state(dir.path());
+  state.scratch = "kept";
+  const app::Changes changes =
+      app::drop_paths({dir.file("第10章.pdf"), dir.file("Notes.Pdf"), folder.path(),
+                       dir.file("readme.txt"), dir.file("第9章.PDF")},
+                      state);
+  EXPECT_TRUE(changes.titles);
+  // Files by the add-file rule, the folder by the add-folder rule, all by name (the
+  // folder's, "tarvello-test-…", comes first).
+  EXPECT_EQ(titles(state), "第一节 第二节 第9章 第10章 ");
+  EXPECT_EQ(state.scratch, "kept");
 
-  app::add_folder(state, desktop);
-  app::add_folder(state, desktop);
-  ASSERT_EQ(state.books.count(), 6);
-  const char* titles[] = {"A", "b", "mys"};
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(state.books.at(i).title, titles[i % 3]);
-  }
-  EXPECT_EQ(state.books.at(1).path, dir.file("b.PDF"));
-  EXPECT_EQ(state.scratch, "mys");
-  EXPECT_TRUE(desktop.events.empty());
-}
-
-TEST(AddFolder, StopsAtTheCapWithEveryEntryPaired) {
-  TempDir dir;
-  write_file(dir.file("x.pdf"), "%PDF");
-  write_file(dir.file("y.pdf"), "%PDF");
-  FakeDesktop desktop;
-  app::WindowState state;
-  for (int i = 0; i < booklist::BookList::kMaxEntries - 1; ++i) state.books.append({"t", "p"});
-  desktop.folders = {dir.path()};
-  app::add_folder(state, desktop);
-  EXPECT_EQ(state.books.count(), booklist::BookList::kMaxEntries);
-  EXPECT_EQ(state.books.at(state.books.count() - 1), (booklist::Entry{"x", dir.file("x.pdf")}));
-  EXPECT_EQ(state.scratch, "x");
-}
-
-TEST(Links, EachClickOpensItsDecodedAddressOnce) {
-  FakeDesktop desktop;
-  app::open_help(desktop);
-  app::open_home_page(desktop);
-  app::open_help(desktop);
-  std::vector<std::string> expected = {"open:" + links::help_address(),
-                                       "open:" + links::home_page_address(),
-                                       "open:" + links::help_address()};
-  EXPECT_EQ(desktop.events, expected);
-}
-
-class BuildCommand : public ::testing::Test {
- protected:
-  void SetUp() override {
-    write_file(dir.file("books.ini"), "STUB");
-    write_file(dir.file("a.pdf"), "%PDF-a");
-    books.append({"第一章", dir.file("a.pdf")});
-  }
-  app::BuildReport build(const std::string& name, const booklist::BookList& list) {
-    return app::build(name, list, dir.path(), dir.file("books.ini"), desktop);
-  }
-  TempDir dir;
-  FakeDesktop desktop;
-  booklist::BookList books;
-};
-
-TEST_F(BuildCommand, BlankNameOrEmptyListStopsWithItsMessageAndWritesNothing) {
-  std::string before = testing_support::listing(dir.path());
-  for (std::string name : {"", "   ", "\u3000 "}) {
-    EXPECT_EQ(build(name, books).outcome, app::BuildOutcome::need_name);
-  }
-  EXPECT_EQ(build("", booklist::BookList{}).outcome, app::BuildOutcome::need_name);
-  EXPECT_EQ(build("书", booklist::BookList{}).outcome, app::BuildOutcome::need_files);
-  std::vector<std::string> expected(4, message(app::text::kNeedName));
-  expected.push_back(message(app::text::kNeedFiles));
-  EXPECT_EQ(desktop.events, expected);
-  EXPECT_EQ(testing_support::listing(dir.path()), before);
-}
-
-TEST_F(BuildCommand, SuccessRestoresThePointerBeforeItsMessage) {
-  auto report = build(" 书 ", books);
-  ASSERT_EQ(report.outcome, app::BuildOutcome::built) << builder::describe(report.result.failure);
-  std::vector<std::string> expected = {"busy", "idle", message(app::text::kBuilt)};
-  EXPECT_EQ(desktop.events, expected);
-  EXPECT_EQ(report.result.output_path, dir.file(" 书 .exe"));
-  EXPECT_TRUE(platform::is_ordinary_file(report.result.output_path));
-  EXPECT_EQ(books.count(), 1);
-}
-
-TEST_F(BuildCommand, FailureShowsTheOneMessageAndRestoresThePointer) {
-  write_file(dir.file("empty.pdf"), "");
-  books.append({"空", dir.file("empty.pdf")});
-  std::string before = testing_support::listing(dir.path());
-  auto report = build("书", books);
-  EXPECT_EQ(report.outcome, app::BuildOutcome::failed);
-  EXPECT_EQ(report.result.failure.cause, builder::Cause::empty);
-  std::vector<std::string> expected = {"busy", "idle", message(app::text::kBuildFailed)};
-  EXPECT_EQ(desktop.events, expected);
-  EXPECT_EQ(testing_support::listing(dir.path()), before);
+  for (int i = state.books.count(); i < booklist::BookList::kMaxEntries; ++i)
+    state.books.append({"t", "p"});
+  EXPECT_FALSE(app::drop_paths({dir.file("第9章.PDF")}, state).titles);  // full
 }
 
 }  // namespace

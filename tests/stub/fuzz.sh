@@ -14,4 +14,4 @@ mkdir -p "$work/fuzz-corpus" "$work/fuzz-crashes"
 exec "$build/bin/reader_fuzz" -max_total_time="$seconds" -max_len=16384 -timeout=10 \
   -rss_limit_mb=2048 -use_value_profile=1 -dict="$here/reader_fuzz.dict" \
   -artifact_prefix="$work/fuzz-crashes/" -print_final_stats=1 "$@" \
-  "$work/fuzz-corpus" "$work/fuzz-seeds" "$here/fuzz-regressions"
+  "$work/fuzz-corpus" "$here/fuzz-seeds" "$here/fuzz-regressions"

@@ -14,14 +14,14 @@
 #include <string>
 #include <string_view>
 
-#include "builder/container.h"
-#include "builder/extract_name.h"
+#include "container/extract.h"
+#include "container/format.h"
 #include "platform/encoding.h"
-#include "stub/reader.h"
+#include "platform/text.h"
 
 namespace {
 
-using builder::kPayloadOffset;
+using container::kPayloadOffset;
 
 void require(bool condition) {
   if (!condition) std::abort();
@@ -31,8 +31,8 @@ void require(bool condition) {
 void check_name(const std::string& name) {
   require(!name.empty() && name != "." && name != "..");
   require(platform::is_valid_utf8(name));
-  require(!builder::is_device_name(name));
-  require(name.size() <= 20 + builder::kMaxTitleBytes + 4);
+  require(!container::is_device_name(name));
+  require(name.size() <= 20 + container::kMaxTitleBytes + 4);
   for (unsigned char c : name) {
     require(c >= 0x20 && c != 0x7F &&
             std::string_view("/\\<>:\"|?*").find(c) == std::string_view::npos);
@@ -41,22 +41,27 @@ void check_name(const std::string& name) {
 }
 
 void check_names(std::string_view title) {
-  check_name(builder::extract_file_name(1, 1, title));
-  check_name(builder::extract_file_name(32767, 32767, title));
-  check_name(builder::single_file_name(title));
+  check_name(container::extract_file_name(1, 1, title));
+  check_name(container::extract_file_name(32767, 32767, title));
+  check_name(container::single_file_name(title));
   // What a terminal or the window shows: whole characters, no control characters.
-  std::string shown = stub::shown(title, 40);
+  std::string shown = platform::shown(title, 40);
   require(platform::is_valid_utf8(shown) && shown.size() <= 40 * 4 + 3);
-  for (unsigned char c : shown) require(c >= 0x20 && c != 0x7F);
+  for (std::size_t i = 0; i < shown.size();) {
+    const platform::Utf8Char c = platform::next_utf8(shown, i);
+    require(c.valid && !platform::is_control_or_direction(c.code_point));
+    i += c.length;
+  }
 }
 
 // A book the reader accepts must hold together: the entries tile the payload, the index
 // and the trailer fill the rest.
-void check_book(const builder::Book& book, std::uint64_t file_size) {
+void check_book(const container::Book& book, std::uint64_t file_size) {
   require(book.file_size == file_size);
-  require(!book.entries.empty() && book.entries.size() <= builder::kMaxEntries);
+  require(!book.entries.empty() &&
+          book.entries.size() <= static_cast<std::size_t>(container::kMaxEntries));
   require(!book.name.empty() && platform::is_valid_utf8(book.name));
-  std::uint64_t position = builder::kPayloadPosition;
+  std::uint64_t position = container::kPayloadPosition;
   for (const auto& entry : book.entries) {
     require(entry.position == position && entry.length > 0);
     require(platform::is_valid_utf8(entry.title));
@@ -64,7 +69,7 @@ void check_book(const builder::Book& book, std::uint64_t file_size) {
     check_names(entry.title);
   }
   require(position - 1 == book.index_offset);
-  require(book.index_offset + book.index_length + builder::kTrailerSize == file_size);
+  require(book.index_offset + book.index_length + container::kTrailerSize == file_size);
 }
 
 class MemoryFile {
@@ -91,13 +96,13 @@ class MemoryFile {
 void read_back(std::uint64_t offset, std::string_view tail) {
   static MemoryFile file;
   file.fill(offset, tail);
-  builder::ReadResult result = builder::read_book(file.path());
-  if (result.error == builder::ReadError::none) {
+  container::ReadResult result = container::read_book(file.path());
+  if (result.error == container::ReadError::none) {
     require(result.book.has_value());
     check_book(*result.book, offset + tail.size());
   } else {
     require(!result.book);
-    require(!builder::describe(result).empty());
+    require(!container::describe(result).empty());
   }
 }
 
@@ -116,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                               static_cast<unsigned char>(input[1]) << 8 |
                               static_cast<unsigned char>(input[2]) << 16;
       std::string tail(input.substr(3));
-      tail += builder::trailer_bytes(static_cast<std::uint32_t>(tail.size()));
+      tail += container::trailer_bytes(static_cast<std::uint32_t>(tail.size()));
       read_back(kPayloadOffset + payload, tail);
       break;
     }

@@ -41,7 +41,7 @@ std::string pack(const testing_support::TempDir& dir, const std::vector<Pdf>& pd
     testing_support::write_file(request.entries.back().path, pdfs[i].bytes);
   }
   const builder::BuildResult result = builder::write_ebook(request);
-  EXPECT_TRUE(result.ok) << builder::describe(result.failure);
+  EXPECT_TRUE(result.ok) << builder::message(result.failure);
   return result.output_path;
 }
 

@@ -7,24 +7,22 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <vector>
+#include <thread>
 
+#include "container/format.h"
+#include "platform/encoding.h"
 #include "platform/file.h"
+#include "support/scripted_desktop.h"
 
 namespace fs = std::filesystem;
 
 namespace testing_support {
 namespace {
 
-// std::filesystem takes a plain std::string in the system's code page on Windows;
-// our strings are UTF-8.
+// std::filesystem takes a plain std::string in the system's code page on Windows; ours
+// are UTF-8.
 fs::path u8(const std::string& s) {
-  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(s.data()), s.size()));
-}
-
-std::string from_u8(const fs::path& p) {
-  auto s = p.u8string();
-  return std::string(reinterpret_cast<const char*>(s.data()), s.size());
+  return fs::path(std::u8string(s.begin(), s.end()));
 }
 
 }  // namespace
@@ -35,23 +33,23 @@ TempDir::TempDir() {
   // once never share one.
   fs::path dir;
   do {
-    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     dir = fs::temp_directory_path() /
-          ("tarvello-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+          ("tarvello-test-" +
+           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
+           std::to_string(counter++));
   } while (!fs::create_directory(dir));
-  path_ = from_u8(dir);
+  auto text = dir.u8string();
+  path_.assign(text.begin(), text.end());
 }
 
 TempDir::~TempDir() {
   std::error_code ec;
-  // Read-only files and folders must not stop the clean-up. Links are left alone: making
-  // them writable would change whatever they point to, maybe outside this folder.
-  for (auto it = fs::recursive_directory_iterator(u8(path_), ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+  // Read-only files must not stop the clean-up; links are left alone, as their targets
+  // may lie outside.
+  for (auto it = fs::recursive_directory_iterator(u8(path_), ec); !ec && it != fs::end(it);
+       it.increment(ec))
     if (!it->is_symlink(ec))
       fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    ec.clear();
-  }
   fs::remove_all(u8(path_), ec);
 }
 
@@ -61,39 +59,73 @@ std::string TempDir::file(const std::string& name) const {
 
 void write_file(const std::string& path, const std::string& bytes) {
   std::ofstream out(u8(path), std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  ASSERT_TRUE(out.good()) << "cannot write " << path;
+  ASSERT_TRUE(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) << path;
 }
 
 std::string pattern_bytes(std::size_t n, std::uint32_t seed) {
   std::string out(n, '\0');
   std::uint32_t x = seed * 2654435761u + 1;
   for (auto& c : out) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = static_cast<char>(x & 0xff);
+    x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+    c = static_cast<char>(x);
   }
   return out;
 }
 
 std::string read_file(const std::string& path) {
   std::ifstream in(u8(path), std::ios::binary);
-  if (!in) {
-    ADD_FAILURE() << "cannot read " << path;
-    return {};
-  }
+  EXPECT_TRUE(in) << "cannot read " << path;
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string listing(const std::string& dir) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(u8(dir)))
-    names.push_back(from_u8(e.path().filename()));
+  for (const auto& e : fs::directory_iterator(u8(dir))) {
+    auto name = e.path().filename().u8string();
+    names.emplace_back(name.begin(), name.end());
+  }
   std::sort(names.begin(), names.end());
   std::string out;
   for (const auto& n : names) out += (out.empty() ? "" : " ") + n;
   return out;
+}
+
+long open_descriptors() {
+  std::error_code ec;
+  auto it = fs::directory_iterator("/proc/self/fd", ec);
+  return ec ? -1 : static_cast<long>(std::distance(it, fs::directory_iterator()));
+}
+
+std::string forge_book(const std::string& name,
+                       const std::vector<std::pair<std::string, std::string>>& pdfs,
+                       const std::string& stub) {
+  std::string bytes = stub;
+  bytes.resize(container::kPayloadOffset, '\0');
+  std::vector<container::IndexEntry> entries;
+  for (const auto& [title, pdf] : pdfs) {
+    entries.push_back({title, bytes.size() + 1, pdf.size()});
+    bytes += pdf;
+  }
+  const std::string index = platform::utf8_to_cp936(container::index_text(name, entries)).value();
+  return bytes + index + container::trailer_bytes(static_cast<std::uint32_t>(index.size()));
+}
+
+bool ScriptedDesktop::pump_until(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done()) {
+    std::unique_lock lock(guard_);
+    if (tasks_.empty()) {
+      lock.unlock();
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      continue;
+    }
+    auto task = std::move(tasks_.front());
+    tasks_.pop_front();
+    lock.unlock();
+    task();
+  }
+  return true;
 }
 
 }  // namespace testing_support

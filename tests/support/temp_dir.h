@@ -1,11 +1,14 @@
-// A fresh folder per test, removed with everything in it afterwards.
+// Scratch folders and files for tests, and e-books made by hand.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace testing_support {
 
+// A fresh folder per test, removed with everything in it afterwards.
 class TempDir {
  public:
   TempDir();
@@ -27,7 +30,15 @@ void write_file(const std::string& path, const std::string& bytes);
 std::string pattern_bytes(std::size_t n, std::uint32_t seed);
 // The whole file, or "" with the test failed when it cannot be read.
 std::string read_file(const std::string& path);
-// The names in a folder, sorted.
+// The names in a folder, sorted, separated by spaces.
 std::string listing(const std::string& dir);
+// How many files this process holds open; -1 where the system cannot say.
+long open_descriptors();
+
+// The bytes of an e-book put together by hand, so a test can give it any title or
+// damage it: `stub`, the PDFs from position 590,000, the index and the trailer.
+std::string forge_book(const std::string& name,
+                       const std::vector<std::pair<std::string, std::string>>& pdfs,
+                       const std::string& stub = "STUB");
 
 }  // namespace testing_support

@@ -1,16 +1,20 @@
 #include "app/qt/main_window.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QUrl>
 #include <algorithm>
 #include <cmath>
 
@@ -18,8 +22,6 @@
 #include "app/qt/looks.h"
 #include "app/qt/qt_desktop.h"
 #include "app/qt/widgets.h"
-#include "builder/build.h"
-#include "platform/file.h"
 
 // The resources live in this static library; the linker keeps them only when asked.
 static void init_window_resources() {
@@ -42,6 +44,27 @@ std::size_t slot(Role role) {
   return static_cast<std::size_t>(role);
 }
 
+// The title list's keys and the buttons they stand for.
+struct ListKey {
+  int key;
+  Qt::KeyboardModifiers modifiers;
+  Role role;
+};
+const ListKey kListKeys[] = {
+    {Qt::Key_Delete, Qt::NoModifier, Role::delete_file},
+    {Qt::Key_Up, Qt::ControlModifier, Role::move_up},
+    {Qt::Key_Down, Qt::ControlModifier, Role::move_down},
+};
+
+// The local files and folders among dropped addresses, as the bytes of their names.
+std::vector<std::string> local_paths(const QMimeData* data) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  }
+  return paths;
+}
+
 int screen_dpi() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   return screen ? static_cast<int>(std::lround(screen->logicalDotsPerInchX())) : 96;
@@ -53,10 +76,11 @@ MainWindow::MainWindow(std::string app_dir, app::Desktop* desktop, int dpi)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint),
-      app_dir_(std::move(app_dir)),
+      state_(std::move(app_dir)),
       desktop_(desktop),
       dpi_(dpi > 0 ? dpi : screen_dpi()) {
   init_window_resources();
+  setAcceptDrops(true);
   if (!desktop_) {
     own_desktop_ = std::make_unique<QtDesktop>(this);
     desktop_ = own_desktop_.get();
@@ -113,6 +137,8 @@ QWidget* MainWindow::make_control(const Control& c) {
   switch (c.kind) {
     case Kind::text_box: {
       auto* edit = new QLineEdit(this);
+      // Files dropped on the box are for the list, not text for the name.
+      edit->setAcceptDrops(false);
       if (role == Role::book_name) {
         connect(edit, &QLineEdit::textChanged, this,
                 [this](const QString& text) { state_.book_name = text.toStdString(); });
@@ -127,6 +153,7 @@ QWidget* MainWindow::make_control(const Control& c) {
       list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
       list_->setUniformItemSizes(true);  // keeps long lists quick to lay out
       list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      list_->installEventFilter(this);
       connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
               [this] { take_selection_from_view(); });
       return list_;
@@ -176,52 +203,18 @@ bool MainWindow::start() {
     move(area.x() + (area.width() - outer.width()) / 2,
          area.y() + (area.height() - outer.height()) / 2);
   }
-  if (!app::startup_check(app_dir_, *desktop_)) return false;
+  if (!app::startup_check(state_, *desktop_)) return false;
   show();
   return true;
 }
 
 void MainWindow::on_event(Role role) {
-  const int selected = state_.books.selected();
-  in_command_ = true;
-  const bool changed = run(role);
-  in_command_ = false;
-  if (changed) refresh_titles(state_.books.selected() != selected);
+  const app::Changes changes = app::run_command(role, state_, *desktop_);
+  if (changes.titles) refresh_titles(changes.selection);
 }
 
-bool MainWindow::run(Role role) {
-  switch (role) {
-    case Role::build:
-      app::build(state_.book_name, state_.books, app_dir_,
-                 platform::join(app_dir_, std::string(builder::kStubFileName)), *desktop_);
-      return false;
-    case Role::add_file:
-      app::add_file(state_, *desktop_);
-      return true;
-    case Role::add_folder:
-      app::add_folder(state_, *desktop_);
-      return true;
-    case Role::delete_file:
-      booklist::delete_selected(state_.books);
-      return true;
-    case Role::clear:
-      booklist::clear(state_.books);
-      return true;
-    case Role::move_up:
-      booklist::move_up(state_.books);
-      return true;
-    case Role::move_down:
-      booklist::move_down(state_.books);
-      return true;
-    case Role::help:
-      app::open_help(*desktop_);
-      return false;
-    case Role::home_page_link:
-      app::open_home_page(*desktop_);
-      return false;
-    default:
-      return false;
-  }
+void MainWindow::drop(std::vector<std::string> paths) {
+  if (app::drop_paths(std::move(paths), state_).titles) refresh_titles(false);
 }
 
 void MainWindow::refresh_titles(bool follow_selection) {
@@ -263,15 +256,34 @@ void MainWindow::paintEvent(QPaintEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  // The window does not respond while a command runs; a close that slips in while the
-  // busy pointer is put up must not end the process half-way through a build.
-  if (in_command_) {
-    event->ignore();
-    return;
+  // Closing ends the process at once; nothing is asked or saved. A running build stops
+  // and removes its files first, and then ends it; until then the window stays.
+  event->ignore();
+  app::close_window(state_, *desktop_);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!local_paths(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  drop(local_paths(event->mimeData()));
+  event->acceptProposedAction();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == list_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    // The arrows of the number pad are arrows too.
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    for (const ListKey& k : kListKeys) {
+      if (key->key() == k.key && modifiers == k.modifiers) {
+        on_event(k.role);
+        return true;
+      }
+    }
   }
-  // Otherwise closing ends the process at once; nothing is asked or saved.
-  event->accept();
-  desktop_->end_process();
+  return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace tarvello_qt

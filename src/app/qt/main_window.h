@@ -6,6 +6,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/layout.h"
@@ -32,6 +33,8 @@ class MainWindow : public QWidget {
 
   // The widget of a shown control; null for lines and the controls that are never shown.
   QWidget* widget(app::layout::Role role) const;
+  // Files and folders dropped on the window (or handed over as if they were).
+  void drop(std::vector<std::string> paths);
   const app::WindowState& state() const { return state_; }
   app::Desktop& desktop() { return *desktop_; }
   int dpi() const { return dpi_; }
@@ -39,26 +42,28 @@ class MainWindow : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  // The title list's keys.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QWidget* make_control(const app::layout::Control& control);
-  // Runs the command of a control; true when it may have changed the book list.
-  bool run(app::layout::Role role);
   void on_event(app::layout::Role role);
   // Redraws the titles and the selection; scrolls to the selection when it moved.
   void refresh_titles(bool follow_selection);
   void take_selection_from_view();
 
-  std::string app_dir_;
-  app::WindowState state_;
+  // Before the state: a build still running when the window goes is stopped by the
+  // state's destructor, and it reports through the Desktop until it has.
   std::unique_ptr<QtDesktop> own_desktop_;
+  app::WindowState state_;
   app::Desktop* desktop_;
   int dpi_;
-  std::array<QWidget*, 22> widgets_{};  // by role
+  std::array<QWidget*, app::layout::kControls.size()> widgets_{};  // by role
   TitlesModel* titles_ = nullptr;
   QListView* list_ = nullptr;
   bool redrawing_ = false;  // selection signals during a redraw come from us
-  bool in_command_ = false;
 };
 
 }  // namespace tarvello_qt

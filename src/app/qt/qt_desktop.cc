@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMetaObject>
 #include <QUrl>
 #include <cstdlib>
 
@@ -26,6 +27,33 @@ std::string file_bytes(const QString& path) {
 
 }  // namespace
 
+bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::InputMethod:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::Shortcut: {
+      auto* widget = qobject_cast<QWidget*>(watched);
+      return widget && widget->window() == window_;
+    }
+    default:
+      return false;
+  }
+}
+
+QtDesktop::QtDesktop(QWidget* owner) : owner_(owner) {}
+
+QtDesktop::~QtDesktop() {
+  if (blocker_) QApplication::instance()->removeEventFilter(blocker_.get());
+}
+
 void QtDesktop::show_message(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, q(app::text::kMessageTitle), q(text), QMessageBox::Ok,
                   owner_);
@@ -36,12 +64,22 @@ void QtDesktop::show_message(const std::string& text) {
 void QtDesktop::set_busy(bool busy) {
   if (busy) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // The build holds the event loop until it ends; let the new pointer reach the
-    // display first. User input stays queued, so nothing else can start meanwhile.
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    blocker_ = std::make_unique<InputBlocker>(owner_);
+    QApplication::instance()->installEventFilter(blocker_.get());
   } else {
     QApplication::restoreOverrideCursor();
+    if (blocker_) QApplication::instance()->removeEventFilter(blocker_.get());
+    blocker_.reset();
   }
+}
+
+void QtDesktop::show_progress(const std::string& caption, int) {
+  owner_->setWindowTitle(q(caption));
+}
+
+void QtDesktop::post(std::function<void()> task) {
+  // Queued: it runs in the window's event loop, after what is already there.
+  QMetaObject::invokeMethod(owner_, std::move(task), Qt::QueuedConnection);
 }
 
 std::optional<app::PickedFile> QtDesktop::pick_pdf_file(const std::string& initial_dir) {

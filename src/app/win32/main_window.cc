@@ -1,8 +1,11 @@
 #include "app/win32/main_window.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "app/messages.h"
 #include "app/win32/banner.h"
@@ -18,7 +21,7 @@ using app::layout::Kind;
 using app::layout::Role;
 
 std::wstring wide(std::string_view utf8) {
-  return platform::utf8_to_wide(utf8).value_or(std::wstring());
+  return platform::shown_wide(utf8);
 }
 
 COLORREF colour_ref(app::layout::Rgb rgb) {
@@ -65,7 +68,7 @@ std::size_t font_slot(const app::layout::Font& font) {
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance)
-    : instance_(instance), desktop_(instance), app_dir_(platform::executable_dir()) {}
+    : instance_(instance), desktop_(instance), state_(platform::executable_dir()) {}
 
 MainWindow::~MainWindow() {
   for (HFONT font : fonts_) {
@@ -109,6 +112,8 @@ bool MainWindow::create() {
   banner_ = load_banner(instance_);
   create_controls();
   lay_out(window_dpi(form_));
+  // Files and folders dropped from Explorer are added as the add commands would.
+  DragAcceptFiles(form_, TRUE);
   return true;
 }
 
@@ -230,13 +235,14 @@ void MainWindow::centre() {
 int MainWindow::run(int show_command) {
   if (!create()) return 1;
   centre();
-  if (!app::startup_check(app_dir_, desktop_)) return 0;  // ended inside; kept for tests
+  if (!app::startup_check(state_, desktop_)) return 0;  // ended inside; kept for tests
   ShowWindow(form_, show_command);
   UpdateWindow(form_);
   SetFocus(child(Role::book_name));
 
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (blocked(message) || list_key(message)) continue;
     // Tab and Shift+Tab walk the controls. Enter and Escape come back as IDOK and
     // IDCANCEL, which no control carries: they do nothing.
     if (!IsDialogMessageW(form_, &message)) {
@@ -258,8 +264,38 @@ LRESULT CALLBACK MainWindow::form_proc(HWND hwnd, UINT message, WPARAM wparam, L
   return self->handle(message, wparam, lparam);
 }
 
+bool MainWindow::list_key(const MSG& message) {
+  if (message.message != WM_KEYDOWN || message.hwnd != child(Role::titles)) return false;
+  // Delete and Ctrl+Up / Ctrl+Down on the title list do what the buttons do.
+  const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+  if (message.wParam == VK_DELETE) {
+    run(Role::delete_file);
+  } else if (ctrl && (message.wParam == VK_UP || message.wParam == VK_DOWN)) {
+    run(message.wParam == VK_UP ? Role::move_up : Role::move_down);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool MainWindow::blocked(const MSG& message) const {
+  if (!app::building(state_)) return false;
+  // Keys and clicks meant for the controls; the frame's own (moving it, closing it,
+  // Alt+F4) still come through.
+  return (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST &&
+          message.message != WM_SYSKEYDOWN && message.message != WM_SYSKEYUP &&
+          message.message != WM_SYSCHAR) ||
+         (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST);
+}
+
 LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
+    case kRunTask:
+      Win32Desktop::run_task(lparam);
+      return 0;
+    case WM_DROPFILES:
+      on_drop(reinterpret_cast<HDROP>(wparam));
+      return 0;
     case WM_COMMAND:
       on_command(LOWORD(wparam), HIWORD(wparam));
       return 0;
@@ -292,8 +328,10 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_CLOSE:
-      // Closing ends the process at once: nothing is asked, nothing is saved.
-      desktop_.end_process();
+      // Closing ends the process at once: nothing is asked, nothing is saved. A running
+      // build stops and cleans up first, and then ends it.
+      app::close_window(state_, desktop_);
+      return 0;
   }
   return DefWindowProcW(form_, message, wparam, lparam);
 }
@@ -323,48 +361,34 @@ void MainWindow::on_command(int id, int code) {
   const bool clicked = (c->kind == Kind::push_button && code == BN_CLICKED) ||
                        (c->kind == Kind::label && (code == STN_CLICKED || code == STN_DBLCLK));
   if (!clicked) return;
-  read_selection();
-  switch (c->role) {
-    case Role::add_file:
-      app::add_file(state_, desktop_);
-      break;
-    case Role::add_folder:
-      app::add_folder(state_, desktop_);
-      break;
-    case Role::delete_file:
-      booklist::delete_selected(state_.books);
-      break;
-    case Role::clear:
-      booklist::clear(state_.books);
-      break;
-    case Role::move_up:
-      booklist::move_up(state_.books);
-      break;
-    case Role::move_down:
-      booklist::move_down(state_.books);
-      break;
-    case Role::help:
-      app::open_help(desktop_);
-      return;
-    case Role::home_page_link:
-      app::open_home_page(desktop_);
-      return;
-    case Role::build:
-      app::build(book_name(), state_.books, app_dir_,
-                 platform::join(app_dir_, std::string(builder::kStubFileName)), desktop_);
-      return;  // a build only reads the list
-    default:
-      return;
-  }
-  refresh_titles();
+  run(c->role);
 }
 
-std::string MainWindow::book_name() const {
+void MainWindow::run(Role role) {
+  read_selection();
+  read_book_name();
+  if (app::run_command(role, state_, desktop_).titles) refresh_titles();
+}
+
+void MainWindow::on_drop(HDROP drop) {
+  std::vector<std::string> paths;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+    paths.push_back(platform::wide_to_utf8(path));
+  }
+  DragFinish(drop);
+  read_selection();
+  if (app::drop_paths(std::move(paths), state_).titles) refresh_titles();
+}
+
+void MainWindow::read_book_name() {
   HWND box = child(Role::book_name);
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
   text.resize(
       static_cast<std::size_t>(GetWindowTextW(box, text.data(), static_cast<int>(text.size()))));
-  return platform::wide_to_utf8(text);
+  state_.book_name = platform::wide_to_utf8(text);
 }
 
 // The user selects in the visible list; the model follows before each command.

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <array>
 #include <string>
@@ -44,16 +46,22 @@ class MainWindow {
   void centre();
   LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
   void on_command(int id, int code);
+  // Runs the command of `role` on the current book name and selection.
+  void run(app::layout::Role role);
+  void on_drop(HDROP drop);
+  // Delete and Ctrl+Up/Down on the title list; true when the key was one of them.
+  bool list_key(const MSG& message);
   void paint_separator(HDC dc);
   HWND child(app::layout::Role role) const;
   void read_selection();
   void refresh_titles();
-  std::string book_name() const;
+  void read_book_name();
+  // While a build runs the window paints and moves, but its controls take no input.
+  bool blocked(const MSG& message) const;
   int px(int twips) const { return app::layout::to_pixels(twips, dpi_); }
 
   HINSTANCE instance_;
   Win32Desktop desktop_;
-  std::string app_dir_;
   app::WindowState state_;
   std::vector<std::string> shown_;  // the titles the list shows, to update it by difference
   HWND form_ = nullptr;

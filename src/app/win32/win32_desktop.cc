@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,12 @@ constexpr std::size_t kPathRoom = 32768;
 constexpr std::wstring_view kPathTooLong =
     L"所选路径超过 259 个字符，本程序无法使用，请把文件移到路径较短的文件夹中：\n";
 
+// Text that is only shown; paths and addresses go over exactly as they are.
 std::wstring wide(std::string_view utf8) {
+  return platform::shown_wide(utf8);
+}
+
+std::wstring exact(std::string_view utf8) {
   return platform::utf8_to_wide(utf8).value_or(std::wstring());
 }
 
@@ -47,6 +53,43 @@ void Win32Desktop::set_busy(bool busy) {
   SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 
+Win32Desktop::~Win32Desktop() {
+  if (taskbar_) taskbar_->Release();
+}
+
+void Win32Desktop::show_progress(const std::string& caption, int percent) {
+  SetWindowTextW(owner_, wide(caption).c_str());
+  if (!taskbar_tried_) {
+    taskbar_tried_ = true;
+    void* list = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_ITaskbarList3, &list))) {
+      taskbar_ = static_cast<ITaskbarList3*>(list);
+      if (FAILED(taskbar_->HrInit())) {
+        taskbar_->Release();
+        taskbar_ = nullptr;
+      }
+    }
+  }
+  // Older systems have no progress on their taskbar; the caption says it there too.
+  if (!taskbar_) return;
+  if (percent < 0) {
+    taskbar_->SetProgressState(owner_, TBPF_NOPROGRESS);
+  } else {
+    taskbar_->SetProgressValue(owner_, static_cast<ULONGLONG>(percent), 100);
+  }
+}
+
+void Win32Desktop::post(std::function<void()> task) {
+  auto* owned = new std::function<void()>(std::move(task));
+  if (!PostMessageW(owner_, kRunTask, 0, reinterpret_cast<LPARAM>(owned))) delete owned;
+}
+
+void Win32Desktop::run_task(LPARAM task) {
+  std::unique_ptr<std::function<void()>> owned(reinterpret_cast<std::function<void()>*>(task));
+  (*owned)();
+}
+
 bool Win32Desktop::usable(const std::wstring& path) {
   if (path.size() < MAX_PATH) return true;
   show_message(platform::wide_to_utf8(std::wstring(kPathTooLong) + path));
@@ -58,7 +101,7 @@ std::optional<app::PickedFile> Win32Desktop::pick_pdf_file(const std::string& in
   std::wstring filter = wide(app::text::kPdfFilterLabel);
   filter.append(1, L'\0').append(L"*.pdf").append(1, L'\0');
   const std::wstring title = wide(app::text::kOpenDialogTitle);
-  const std::wstring initial = wide(initial_dir);
+  const std::wstring initial = exact(initial_dir);
 
   // Both buffers start as 254 spaces and a NUL, so the file-name box starts blank.
   std::vector<wchar_t> file(kPathRoom, L'\0');
@@ -110,7 +153,7 @@ std::optional<std::string> Win32Desktop::pick_folder() {
 }
 
 void Win32Desktop::open_address(const std::string& address) {
-  ShellExecuteW(owner_, L"open", wide(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ShellExecuteW(owner_, L"open", exact(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void Win32Desktop::end_process() {

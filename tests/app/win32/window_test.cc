@@ -11,7 +11,7 @@
 
 #include "app/messages.h"
 #include "app/win32/main_window.h"
-#include "builder/container.h"
+#include "container/format.h"
 #include "gui_kit.h"
 #include "links/code_list.h"
 #include "support/temp_dir.h"
@@ -121,14 +121,14 @@ void build_and_read_back(Scenario& s) {
   ASSERT_TRUE(gui::dismiss(*message));
 
   const std::string path = utf8((s.app.folder() / L"我的书.exe").wstring());
-  const auto read = builder::read_book(path);
-  ASSERT_EQ(read.error, builder::ReadError::none) << builder::describe(read);
+  const auto read = container::read_book(path);
+  ASSERT_EQ(read.error, container::ReadError::none) << container::describe(read);
   EXPECT_EQ(read.book->name, "我的书");
   const std::string bytes = gui::contents(s.app.folder() / L"我的书.exe");
   EXPECT_TRUE(bytes.starts_with(gui::contents(s.app.folder() / L"books.ini")));
   ASSERT_EQ(read.book->entries.size(), s.book.size());
   for (std::size_t i = 0; i < s.book.size(); ++i) {
-    const builder::IndexEntry& entry = read.book->entries[i];
+    const container::IndexEntry& entry = read.book->entries[i];
     EXPECT_EQ(entry.title, utf8(s.book[i].first));
     EXPECT_TRUE(bytes.substr(entry.position - 1, entry.length) == gui::contents(s.book[i].second))
         << entry.title;

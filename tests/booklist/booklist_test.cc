@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "booklist/book_list.h"
+#include "booklist/names.h"
+#include "platform/file.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using booklist::BookList;
+using testing_support::TempDir;
+using testing_support::write_file;
+
+// Titles and paths after each command, with the selection marked by '*'.
+std::string shown(const BookList& list) {
+  std::string out;
+  for (int i = 0; i < list.count(); ++i) {
+    out += (i == list.selected() ? "*" : "") + list.at(i).title + list.at(i).path + " ";
+  }
+  return out;
+}
+
+struct CommandRow {
+  void (*command)(BookList&);
+  int selected;
+  const char* after;
+};
+
+TEST(BookList, CommandsKeepTitlesAndPathsPairedAndTheSelectionRight) {
+  const CommandRow rows[] = {
+      {booklist::move_up, 1, "*Bb Aa Cc "},
+      {booklist::move_down, 1, "Aa Cc *Bb "},
+      {booklist::move_up, 0, "*Aa Bb Cc "},
+      {booklist::move_down, 2, "Aa Bb *Cc "},
+      {booklist::move_up, -1, "Aa Bb Cc "},
+      {booklist::move_down, -1, "Aa Bb Cc "},
+      {booklist::delete_selected, 1, "Aa Cc "},
+      {booklist::delete_selected, -1, "Aa Bb Cc "},
+      {booklist::clear, 1, ""},
+  };
+  for (const auto& row : rows) {
+    BookList list;
+    for (const char* t : {"A", "B", "C"})
+      list.append({t, std::string(1, static_cast<char>(t[0] + 32))});
+    list.select(row.selected);
+    row.command(list);
+    EXPECT_EQ(shown(list), row.after) << "selected " << row.selected;
+  }
+  // A move down and back up restores the order, the moved entry selected throughout.
+  BookList list;
+  for (const char* t : {"A", "B"}) list.append({t, t});
+  list.select(0);
+  booklist::move_down(list);
+  booklist::move_up(list);
+  EXPECT_EQ(shown(list), "*AA BB ");
+
+  // The list stops at its cap, refusing title and path together.
+  BookList full;
+  for (int i = 0; i < BookList::kMaxEntries; ++i) ASSERT_TRUE(full.append({"t", "p"}));
+  EXPECT_FALSE(full.append({"one", "more"}));
+  EXPECT_EQ(full.count(), BookList::kMaxEntries);
+}
+
+TEST(Names, TitleAcceptedFileAndBlankRules) {
+  const std::pair<const char*, const char*> titles[] = {
+      {"Report.pdf", "Report"}, {"SCAN.PDF", "SCAN"}, {"my.pdfs.pdf", "mys"},
+      {"a.pdf.pdf", "a"},       {".pdf", ""},         {"x.PdF", "x"},
+      {".p.pdfdf", ".pdf"},  // no second pass
+  };
+  for (const auto& [name, title] : titles) EXPECT_EQ(booklist::title_from_file_name(name), title);
+  // Adding one file takes the two exact endings; a folder's listing takes any case.
+  EXPECT_TRUE(booklist::is_accepted_file("/d/SCAN.PDF"));
+  EXPECT_FALSE(booklist::is_accepted_file("/d/Notes.Pdf"));
+  EXPECT_TRUE(booklist::matches_pdf_pattern("Notes.Pdf"));
+  EXPECT_FALSE(booklist::matches_pdf_pattern("a.pdf.txt"));
+  EXPECT_TRUE(booklist::is_blank(" \u3000 "));
+  EXPECT_FALSE(booklist::is_blank("\t"));
+  EXPECT_EQ(booklist::trim_spaces("  C:\\a b.pdf "), "C:\\a b.pdf");
+}
+
+// Each row lists names in the order a reader expects them.
+TEST(Names, NaturalOrder) {
+  const std::vector<std::vector<std::string>> rows = {
+      {"第1讲", "第2讲", "第11讲"},
+      {"第一章", "第二章", "第三章", "第七章", "第九章", "第十章", "第十一章", "第二十章",
+       "第九十九章", "第一百章", "第一百零五章"},
+      {"1.2", "1.10", "1.10.1", "2"},
+      {"附录", "附录A", "附录b", "附录C"},
+      {"第2章", "第二章", "第３章"},  // the same value in two forms, full-width digits too
+      {"二〇二二年", "二〇二三年"},
+      {"007", "7", "8"},
+      {"Apple", "apple", "Banana"},  // case ignored, then the bytes decide
+      {"a", "b", "书", "本"},        // nothing numeric: one fixed order all the same
+  };
+  for (const auto& row : rows) {
+    for (std::size_t i = 0; i + 1 < row.size(); ++i) {
+      EXPECT_TRUE(booklist::natural_less(row[i], row[i + 1])) << row[i] << " < " << row[i + 1];
+      EXPECT_FALSE(booklist::natural_less(row[i + 1], row[i])) << row[i + 1] << " > " << row[i];
+    }
+  }
+}
+
+TEST(Names, FolderListingTakesOrdinaryPdfsInNaturalOrder) {
+  TempDir dir;
+  std::vector<std::string> expected = {"my.pdfs.pdf", "第1讲.pdf", "第2讲.PDF", "第11讲.Pdf"};
+  for (const auto& name : expected) write_file(dir.file(name), "%PDF");
+  write_file(dir.file("notes.txt"), "text");
+#ifndef _WIN32
+  write_file(dir.file(".hidden.pdf"), "%PDF");
+#endif
+  auto names = booklist::list_pdf_names(dir.path());
+  ASSERT_TRUE(names);
+  EXPECT_EQ(*names, expected);
+  EXPECT_FALSE(booklist::list_pdf_names(dir.file("missing")));
+  // A drive root keeps its own separator: two in a row.
+  const std::string sep(1, platform::separator());
+  EXPECT_EQ(booklist::folder_entry_path("E:" + sep, "x.pdf"), "E:" + sep + sep + "x.pdf");
+}
+
+}  // namespace

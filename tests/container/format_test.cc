@@ -1,0 +1,158 @@
+// The container's bytes and its reader, fed real, damaged and forged files.
+#include "container/format.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/encoding.h"
+#include "support/temp_dir.h"
+
+namespace container {
+namespace {
+
+using testing_support::forge_book;
+using testing_support::pattern_bytes;
+using testing_support::TempDir;
+using testing_support::write_file;
+
+// The example book: "ab", one PDF of 1000 bytes titled "x".
+const std::string kExampleIndex(
+    "ab\r\nx\xA1\xE1"
+    "590000\xA1\xE2"
+    "1000\r\n");
+
+std::string cp936(const std::string& text) {
+  return platform::utf8_to_cp936(text).value();
+}
+
+ReadResult read_bytes(const TempDir& dir, const std::string& bytes) {
+  write_file(dir.file("book.exe"), bytes);
+  return read_book(dir.file("book.exe"));
+}
+
+TEST(Index, ExampleBytesAndWhatTheReaderMakesOfThem) {
+  EXPECT_EQ(cp936(index_text("ab", {{"x", 590000, 1000}})), kExampleIndex);
+  EXPECT_EQ(trailer_bytes(0x01020304), "\x04\x03\x02\x01");
+  // A line break in a name or title can never add or split a line.
+  EXPECT_EQ(index_text("a\r\nb", {{"x\ny", 590000, 1}}), "a??b\r\nx?y♂590000♀1\r\n");
+  for (const std::string& block : {kExampleIndex, kExampleIndex + "\r\n"}) {
+    ReadResult r = parse_index(block, 590999, 590999 + block.size() + 4);
+    ASSERT_EQ(r.error, ReadError::none) << describe(r);
+    EXPECT_EQ(r.book->name, "ab");
+    EXPECT_EQ(r.book->entries, (std::vector<IndexEntry>{{"x", 590000, 1000}}));
+  }
+  // The numbers hold no signs, so a title may hold both.
+  const std::string signs = cp936("书\r\n♀a♂b♀♂590000♀5\r\n");
+  EXPECT_EQ(parse_index(signs, 590004, 590004 + signs.size() + 4).book->entries[0].title, "♀a♂b♀");
+}
+
+// Each kind of damage has its own error, and the line it is on.
+TEST(Index, DamagedBlocks) {
+  struct Case {
+    const char* text;  // UTF-8; the index is taken to start at 589,999 + 1000
+    ReadError error;
+    std::size_t line;
+  };
+  const Case cases[] = {
+      {"ab", ReadError::no_name_line, 1},
+      {"\r\nx♂590000♀1000\r\n", ReadError::no_name_line, 1},
+      {"a\nb\r\nx♂590000♀1000\r\n", ReadError::bad_line, 1},
+      {"ab\r\n\r\n", ReadError::no_entries, 0},
+      {"ab\r\nx♂590000♀1000", ReadError::bad_line, 2},
+      {"ab\r\nx♂590000♀1000\r\njunk", ReadError::bad_line, 3},
+      {"ab\r\nx\r♂590000♀1000\r\n", ReadError::bad_line, 2},
+      {"ab\r\nx590000♀1000\r\n", ReadError::bad_line, 2},
+      {"ab\r\nx♀1000♂590000\r\n", ReadError::bad_line, 2},
+      {"ab\r\nx♂+590000♀1000\r\n", ReadError::bad_line, 2},
+      {"ab\r\nx♂0590000♀1000\r\n", ReadError::bad_line, 2},
+      {"ab\r\nx♂590000♀1e3\r\n", ReadError::bad_line, 2},
+      {"ab\r\nx♂590000♀2147483648\r\n", ReadError::number_overflow, 2},
+      {"ab\r\nx♂99999999999999999999999999♀1000\r\n", ReadError::number_overflow, 2},
+      {"ab\r\nx♂589999♀1001\r\n", ReadError::entry_outside, 2},
+      {"ab\r\nx♂590000♀1001\r\n", ReadError::entry_outside, 2},
+      {"ab\r\nx♂590000♀999\r\n", ReadError::not_contiguous, 2},
+      {"ab\r\nx♂590000♀0\r\ny♂590000♀1000\r\n", ReadError::not_contiguous, 2},
+      {"ab\r\nx♂590000♀500\r\ny♂590400♀600\r\n", ReadError::not_contiguous, 3},
+      {"ab\r\ny♂590500♀500\r\nx♂590000♀500\r\n", ReadError::not_contiguous, 2},
+  };
+  for (const auto& c : cases) {
+    const std::string block = cp936(c.text);
+    ReadResult r = parse_index(block, 590999, 590999 + block.size() + 4);
+    EXPECT_EQ(r.error, c.error) << c.text;
+    EXPECT_EQ(r.line, c.line) << c.text;
+    EXPECT_FALSE(r.book) << c.text;
+  }
+  // Bytes that are no code page 936 text: 0xFF, and a lead byte before CR.
+  for (std::string block : {"ab\r\nx\xFF\xA1\xE1", "ab\x81\r\n"}) {
+    EXPECT_EQ(parse_index(block, 590999, 591100).error, ReadError::index_not_cp936);
+  }
+  // No book list holds more than kMaxEntries: a longer index is no book of ours, and is
+  // refused instead of filling memory.
+  std::string over = "ab\r\n";
+  for (int i = 0; i <= kMaxEntries; ++i) {
+    over += "t\xA1\xE1" + std::to_string(kPayloadPosition + i) +
+            "\xA1\xE2"
+            "1\r\n";
+  }
+  ReadResult r = parse_index(over, kPayloadOffset + kMaxEntries + 1,
+                             kPayloadOffset + kMaxEntries + 1 + over.size() + kTrailerSize);
+  EXPECT_EQ(r.error, ReadError::too_many_entries);
+  EXPECT_EQ(r.line, static_cast<std::size_t>(kMaxEntries) + 2);
+}
+
+TEST(ReadBook, DamagedTrailersAndFilesOfTheWrongSize) {
+  TempDir dir;
+  const std::string good = forge_book("ab", {{"x", pattern_bytes(1000, 7)}});
+  ASSERT_EQ(read_bytes(dir, good).error, ReadError::none);
+  auto with_trailer = [&](std::string trailer) {
+    return good.substr(0, good.size() - 4) + trailer;
+  };
+  for (const std::string& trailer :
+       {std::string(4, '\0'), std::string("\xFF\xFF\xFF\xFF"), std::string("\x00\x00\x00\x80", 4),
+        trailer_bytes(1026) /* reaches into the stub region */}) {
+    EXPECT_EQ(read_bytes(dir, with_trailer(trailer)).error, ReadError::bad_trailer);
+  }
+  EXPECT_EQ(read_bytes(dir, good.substr(0, kPayloadOffset + 4)).error, ReadError::too_small);
+  EXPECT_EQ(read_book(dir.file("nothing.exe")).error, ReadError::io);
+
+  // Sparse files: an index past the limit is refused unread, and a file longer than any
+  // position can name is no e-book, whatever its index says.
+  const auto path = std::filesystem::u8path(dir.file("big.exe"));
+  write_file(dir.file("big.exe"), "x");
+  for (const auto& [size, trailer, error] :
+       {std::tuple{kMaxIndexSize + (8u << 20), static_cast<std::uint32_t>(kMaxIndexSize + 1),
+                   ReadError::index_too_large},
+        std::tuple{kMaxContainerSize + 1, 21u, ReadError::too_large}}) {
+    std::filesystem::resize_file(path, size);
+    {
+      std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+      file.seekp(-4, std::ios::end);
+      file << trailer_bytes(trailer);
+    }
+    EXPECT_EQ(read_book(dir.file("big.exe")).error, error);
+  }
+}
+
+// Every cut of a real container through its payload, index and trailer, and junk behind
+// one, gives an error and no crash. Shorter cuts all end in the same size test.
+TEST(ReadBook, TruncatedOrExtendedContainersNeverPass) {
+  TempDir dir;
+  const std::string path = dir.file("book.exe");
+  const std::string good = forge_book("ab", {{"x", pattern_bytes(1000, 7)}});
+  write_file(path, good);
+  for (std::size_t length = good.size() - 1; length + 1 > kPayloadOffset - 1; --length) {
+    std::filesystem::resize_file(std::filesystem::u8path(path), length);
+    ASSERT_NE(read_book(path).error, ReadError::none) << "cut at " << length;
+  }
+  for (std::string junk : {std::string("\0", 1), std::string("\r\n"), trailer_bytes(21),
+                           "\r\n" + kExampleIndex + trailer_bytes(21)}) {
+    for (std::size_t n = 1; n <= junk.size(); ++n) {
+      ASSERT_NE(read_bytes(dir, good + junk.substr(0, n)).error, ReadError::none) << n;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace container

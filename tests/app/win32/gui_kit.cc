@@ -98,27 +98,17 @@ struct Remote {
   char* at;
 };
 
-// The text of an item of the 32-bit product's tree: TVITEMW as a 32-bit program lays it
-// out, its handle and pointers four bytes wide.
+// The text of an item of the 32-bit product's tree, asked for with TVITEMW as a 32-bit
+// program lays it out: ten fields of four bytes, its handle and pointers among them.
 std::wstring tree_text(HWND tree, DWORD pid, HTREEITEM item) {
-  struct Item32 {
-    UINT mask = 0;
-    std::uint32_t item = 0;
-    UINT state = 0, state_mask = 0;
-    std::uint32_t text = 0;
-    int text_max = 0, image = 0, selected_image = 0, children = 0;
-    std::uint32_t param = 0;
-  };
-
-  constexpr int kChars = 260;
-  const Remote remote(pid, sizeof(Item32) + kChars * sizeof(wchar_t));
-  const auto address = reinterpret_cast<UINT_PTR>(remote.at);
-  const Item32 record{.mask = TVIF_TEXT | TVIF_HANDLE,
-                      .item = static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(item)),
-                      .text = static_cast<std::uint32_t>(address + sizeof(Item32)),
-                      .text_max = kChars};
+  constexpr std::uint32_t kChars = 260;
+  const Remote remote(pid, 40 + kChars * sizeof(wchar_t));
+  const auto address = static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(remote.at));
+  const auto handle = static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(item));
+  // mask, item, state, state mask, text, its size, and four fields the call leaves alone
+  const std::uint32_t record[10] = {TVIF_TEXT | TVIF_HANDLE, handle, 0, 0, address + 40, kChars};
   wchar_t text[kChars] = {};
-  if (!remote.write(&record, sizeof record) ||
+  if (!remote.write(record, sizeof record) ||
       !send(tree, TVM_GETITEMW, 0, static_cast<LPARAM>(address)) ||
       !remote.read(sizeof record, text, sizeof text - sizeof(wchar_t))) {
     return L"";

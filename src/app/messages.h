@@ -19,6 +19,9 @@ inline constexpr std::string_view kCaption = TARVELLO_PRODUCT_TITLE " V" TARVELL
 inline constexpr std::string_view kBuilding = " - 正在生成 ";
 inline constexpr std::string_view kOpenDialogTitle = "打开PDF文件";
 inline constexpr std::string_view kPdfFilterLabel = "PDF文件(*.pdf)";
+// "{}": the most characters a path the program uses may have. The path follows.
+inline constexpr std::string_view kPathTooLong =
+    "所选路径超过 {} 个字符，本程序无法使用，请把文件移到路径较短的文件夹中：\n";
 
 // Captions of the window's controls.
 inline constexpr std::string_view kBuildButton = "生成PDF电子书";

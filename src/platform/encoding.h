@@ -40,9 +40,6 @@ std::optional<std::wstring> utf8_to_wide(std::string_view utf8);
 // The same for text that is only shown: each malformed byte becomes U+FFFD.
 std::wstring shown_wide(std::string_view utf8);
 std::string wide_to_utf8(std::wstring_view wide);
-// UTF-8 to the system's ANSI code page and back, for the A calls.
-std::string utf8_to_ansi(std::string_view utf8);
-std::string ansi_to_utf8(std::string_view ansi);
 #endif
 
 }  // namespace platform

@@ -14,6 +14,10 @@
 #include "platform/file.h"
 #include "support/scripted_desktop.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace testing_support {
@@ -91,9 +95,14 @@ std::string listing(const std::string& dir) {
 }
 
 long open_descriptors() {
+#ifdef _WIN32
+  DWORD count = 0;
+  return GetProcessHandleCount(GetCurrentProcess(), &count) ? static_cast<long>(count) : -1;
+#else
   std::error_code ec;
   auto it = fs::directory_iterator("/proc/self/fd", ec);
   return ec ? -1 : static_cast<long>(std::distance(it, fs::directory_iterator()));
+#endif
 }
 
 std::string forge_book(const std::string& name,

@@ -32,7 +32,7 @@ std::string pattern_bytes(std::size_t n, std::uint32_t seed);
 std::string read_file(const std::string& path);
 // The names in a folder, sorted, separated by spaces.
 std::string listing(const std::string& dir);
-// How many files this process holds open; -1 where the system cannot say.
+// How many files (on Windows, handles) this process holds open; -1 where unknown.
 long open_descriptors();
 
 // The bytes of an e-book put together by hand, so a test can give it any title or

@@ -12,6 +12,7 @@
 
 #include "app/messages.h"
 #include "platform/encoding.h"
+#include "platform/text.h"
 
 namespace win32 {
 namespace {
@@ -28,10 +29,6 @@ static_assert(sizeof(BROWSEINFOW) == 32, "BROWSEINFOW");
 
 // Room for the longest path the system can name (32,767 characters) and its NUL.
 constexpr std::size_t kPathRoom = 32768;
-
-// The file calls of the build take plain paths, which end before MAX_PATH characters.
-constexpr std::wstring_view kPathTooLong =
-    L"所选路径超过 259 个字符，本程序无法使用，请把文件移到路径较短的文件夹中：\n";
 
 // Text that is only shown; paths and addresses go over exactly as they are.
 std::wstring wide(std::string_view utf8) {
@@ -90,9 +87,11 @@ void Win32Desktop::run_task(LPARAM task) {
   (*owned)();
 }
 
+// The file calls of the build take plain paths, which end before MAX_PATH characters.
 bool Win32Desktop::usable(const std::wstring& path) {
   if (path.size() < MAX_PATH) return true;
-  show_message(platform::wide_to_utf8(std::wstring(kPathTooLong) + path));
+  show_message(platform::fill(app::text::kPathTooLong, {std::to_string(MAX_PATH - 1)}) +
+               platform::wide_to_utf8(path));
   return false;
 }
 

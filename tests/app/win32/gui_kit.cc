@@ -313,6 +313,16 @@ bool change_dpi(HWND window, int dpi, SIZE size) {
          !send(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote.at));
 }
 
+void press_keys(std::initializer_list<WORD> chord) {
+  std::vector<INPUT> input;
+  for (WORD key : chord) input.push_back({INPUT_KEYBOARD, {}}), input.back().ki.wVk = key;
+  for (auto key = std::rbegin(chord); key != std::rend(chord); ++key) {
+    input.push_back({INPUT_KEYBOARD, {}});
+    input.back().ki = {*key, 0, KEYEVENTF_KEYUP, 0, 0};
+  }
+  SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
 Process::~Process() {
   if (!info_.hProcess) return;
   if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
@@ -366,6 +376,29 @@ bool App::open(int dpi) {
   }
   settle();
   return true;
+}
+
+void App::click_row(int row, bool posted) const {
+  HWND list = item(app::layout::Role::titles);
+  const auto height = static_cast<int>(send(list, LB_GETITEMHEIGHT));
+  const LPARAM at = MAKELPARAM(5, height * row + height / 2);
+  for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP}) {
+    const WPARAM buttons = message == WM_LBUTTONDOWN ? MK_LBUTTON : 0;
+    posted ? PostMessageW(list, message, buttons, at) : send(list, message, buttons, at);
+  }
+}
+
+void App::drop(const std::vector<fs::path>& files) const {
+  // What Explorer hands over: a DROPFILES head, then each name in wide characters ended
+  // by a NUL, and one more NUL. Its layout is the same for 32 and 64 bits.
+  const DROPFILES head{sizeof head, {10, 10}, FALSE, TRUE};
+  std::wstring names;
+  for (const fs::path& file : files) names += file.wstring() + L'\0';
+  std::string block(reinterpret_cast<const char*>(&head), sizeof head);
+  block.append(reinterpret_cast<const char*>(names.c_str()), (names.size() + 1) * sizeof(wchar_t));
+  const Remote remote(pid(), block.size());
+  EXPECT_TRUE(remote.write(block.data(), block.size()));
+  send(form_, WM_DROPFILES, reinterpret_cast<WPARAM>(remote.at));
 }
 
 std::vector<std::wstring> list_items(HWND list) {

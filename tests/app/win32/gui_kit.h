@@ -10,6 +10,7 @@
 #include <array>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,6 +69,9 @@ bool bring_to_front(HWND hwnd);
 // Tells `window` that its screen's dpi became `dpi`, suggesting a frame of `size` in the
 // middle of the screen.
 bool change_dpi(HWND window, int dpi, SIZE size);
+// Keys pressed together and let go in reverse order, as the keyboard gives them, to the
+// window with the focus.
+void press_keys(std::initializer_list<WORD> chord);
 
 // One run of a program at `dpi` (the prefix's LogPixels, which a program reads when it
 // starts), ended with the test at the latest.
@@ -112,6 +116,11 @@ class App : public Process {
   void set_book_name(const std::wstring& name) const {
     send(item(app::layout::Role::book_name), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
   }
+  // A left click on row `row` of the title list: sent, handled when this returns, or
+  // posted, so that it passes the window's message loop as a user's click does.
+  void click_row(int row, bool posted = false) const;
+  // Files and folders dropped on the window from Explorer.
+  void drop(const std::vector<fs::path>& files) const;
   // Add file through the open-file dialog, which shows `type` as its file type.
   bool add_file(const fs::path& file, std::wstring* type = nullptr) const;
   // Add folder through the folder browser, choosing the folder `name` on the desktop.

@@ -1,7 +1,8 @@
 // The window of the 32-bit product under Wine, as a person meets it: one scenario from a
-// book name to a finished e-book through the system's own dialogs, in rows for the
-// screen's dpi and the system's code page; the refusal to start without the reader; and
-// what the two programs tell the system about themselves.
+// book name to a finished e-book, through the system's own dialogs or a drop, in rows for
+// the screen's dpi and the system's code page, and rows that end in a failure or in a
+// close mid-build; the refusal to start without the reader; and what the two programs
+// tell the system about themselves.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/commands.h"
 #include "app/messages.h"
 #include "app/win32/main_window.h"
 #include "container/format.h"
@@ -103,6 +105,46 @@ void add_through_dialogs(Scenario& s) {
             {L"附录", gui::desktop() / s.shelf / L"附录.pdf"}};
 }
 
+// Dropped from Explorer all at once: a folder, whose PDFs come as 添加文件夹 adds them, and
+// two loose PDFs, taken in the natural order of their names.
+void add_by_drop(Scenario& s) {
+  EXPECT_TRUE(GetWindowLongW(s.app.form(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  const fs::path shelf = gui::desktop() / s.shelf;
+  s.app.drop({s.docs / L"草稿.pdf", shelf, s.docs / L"第一章 总论.pdf"});
+  s.book = {{L"第二章 方法", shelf / L"第二章 方法.pdf"},
+            {L"附录", shelf / L"附录.pdf"},
+            {L"第一章 总论", s.docs / L"第一章 总论.pdf"},
+            {L"草稿", s.docs / L"草稿.pdf"}};
+}
+
+std::vector<std::wstring> titles(const Scenario& s) {
+  std::vector<std::wstring> out;
+  for (const auto& entry : s.book) out.push_back(entry.first);
+  return out;
+}
+
+// From the keyboard, with a row clicked: Delete, Ctrl+Up and Ctrl+Down do what the
+// buttons do. The selection shows when the window has taken the keys.
+void reorder_with_keys(Scenario& s) {
+  ASSERT_TRUE(gui::bring_to_front(s.app.form()));
+  const auto step = [&](int row, std::initializer_list<WORD> keys, int selected,
+                        std::vector<int> order) {
+    if (row >= 0) s.app.click_row(row);
+    gui::press_keys(keys);
+    EXPECT_TRUE(gui::wait_until(
+        [&] { return gui::send(s.app.item(Role::titles), LB_GETCURSEL) == selected; }))
+        << "after key " << keys.end()[-1];
+    const auto book = s.book;
+    s.book.clear();
+    for (int i : order) s.book.push_back(book[i]);
+    EXPECT_EQ(s.app.titles(), titles(s));
+  };
+  step(3, {VK_DELETE}, -1, {0, 1, 2});
+  step(2, {VK_CONTROL, VK_UP}, 1, {0, 2, 1});
+  step(-1, {VK_CONTROL, VK_UP}, 0, {1, 0, 2});
+  step(-1, {VK_CONTROL, VK_DOWN}, 1, {1, 0, 2});
+}
+
 void reorder_with_buttons(Scenario& s) {
   s.app.select(0);
   s.app.click(Role::move_down);
@@ -118,6 +160,7 @@ void build_and_read_back(Scenario& s) {
   ASSERT_TRUE(message) << gui::describe_windows(s.app.pid());
   EXPECT_EQ(message->text, wide(app::text::kBuilt));
   EXPECT_EQ(message->owner, s.app.form());
+  EXPECT_EQ(gui::window_text(s.app.form()), wide(app::caption()));
   ASSERT_TRUE(gui::dismiss(*message));
 
   const std::string path = utf8((s.app.folder() / L"我的书.exe").wstring());
@@ -135,14 +178,73 @@ void build_and_read_back(Scenario& s) {
   }
 }
 
+std::string folder_listing(const Scenario& s) {
+  return testing_support::listing(utf8(s.app.folder().wstring()));
+}
+
+// The second PDF moved away after it was added: the build names it, leaves nothing
+// behind, and the caption is the plain one again.
+void fail_on_a_moved_pdf(Scenario& s) {
+  const std::string before = folder_listing(s);
+  fs::rename(s.book[1].second, s.docs / L"moved.pdf");
+  s.app.set_book_name(L"我的书");
+  s.app.post_click(Role::build);
+  const auto message = gui::wait_message(s.app.pid(), 30000);
+  ASSERT_TRUE(message) << gui::describe_windows(s.app.pid());
+  EXPECT_EQ(message->text, L"找不到 PDF 文件“" + s.book[1].second.wstring() +
+                               L"”，它可能已被移动、改名或删除。请把它从列表中删除后重新添加。");
+  EXPECT_EQ(gui::window_text(s.app.form()), wide(app::caption()));
+  ASSERT_TRUE(gui::dismiss(*message));
+  EXPECT_EQ(folder_listing(s), before);
+}
+
+// Two sparse PDFs of a gigabyte: while they are built the caption counts and clicks on the
+// controls change nothing; a close then stops the build, which leaves nothing, and the
+// process ends.
+void close_mid_build(Scenario& s) {
+  const std::string before = folder_listing(s);
+  std::vector<fs::path> big;
+  for (const wchar_t* name : {L"大1.pdf", L"大2.pdf"}) {
+    big.push_back(s.docs / name);
+    testing_support::write_file(utf8(big.back().wstring()), "%PDF-1.4\n");
+    fs::resize_file(big.back(), 1000000000);
+  }
+  s.app.drop(big);
+  s.app.set_book_name(L"大书");
+  s.app.select(0);
+  s.app.click(Role::build);
+  std::wstring caption;
+  const auto counting = [&] {
+    caption = gui::window_text(s.app.form());
+    for (int percent = 1; percent < 100; ++percent) {
+      if (caption == wide(app::caption(percent))) return true;
+    }
+    return false;
+  };
+  ASSERT_TRUE(gui::wait_until(counting, 20000)) << utf8(caption);
+  EXPECT_TRUE(fs::exists(s.app.folder() / L"大书.txt"));
+  const auto shown = s.app.titles();
+  s.app.click_row(1, true);
+  PostMessageW(s.app.item(Role::clear), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageW(s.app.item(Role::clear), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  // Posted after the clicks: once it shows, the window's loop is past them.
+  HWND list = s.app.item(Role::titles);
+  PostMessageW(list, LB_SETITEMDATA, 0, 42);
+  EXPECT_TRUE(gui::wait_until([&] { return gui::send(list, LB_GETITEMDATA) == 42; }));
+  EXPECT_EQ(s.app.titles(), shown);
+  EXPECT_EQ(gui::send(list, LB_GETCURSEL), 0);
+  PostMessageW(s.app.form(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(s.app.exit_code(30000), 0);
+  EXPECT_EQ(folder_listing(s), before);
+}
+
 struct Row {
   const char* name;
   int dpi;
   UINT code_page;   // the system's ANSI code page, from the locale Wine runs in
   int changed_dpi;  // a dpi the screen changes to and back from, or 0
-  // The steps a row may take its own way: rows to come drop the files on the window,
-  // order the list with Delete and Ctrl+Up/Down, close the window while it builds, or
-  // end in a failure message that names its cause.
+  // The steps a row may take its own way: through the dialogs or a drop, with the
+  // buttons or the keys, to an e-book, a failure or a close mid-build.
   void (*add)(Scenario&) = add_through_dialogs;
   void (*reorder)(Scenario&) = reorder_with_buttons;
   void (*finish)(Scenario&) = build_and_read_back;
@@ -153,6 +255,9 @@ const Row kRows[] = {
     {"chinese_144dpi", 144, 936, 0},
     // Chinese names where the system's code page has none of them.
     {"western", 96, 1252, 0},
+    {"keys_and_drop_144dpi", 144, 936, 0, add_by_drop, reorder_with_keys},
+    {"failure", 96, 936, 0, add_by_drop, reorder_with_buttons, fail_on_a_moved_pdf},
+    {"close_mid_build", 96, 936, 0, add_by_drop, reorder_with_buttons, close_mid_build},
 };
 
 class Window : public testing::TestWithParam<Row> {};
@@ -169,7 +274,8 @@ TEST_P(Window, FromABookNameToAnEbook) {
   std::uint32_t seed = 0;
   for (const auto& [path, size] : {std::pair{s.docs / L"第一章 总论.pdf", 3000},
                                    std::pair{gui::desktop() / s.shelf / L"第二章 方法.pdf", 70000},
-                                   std::pair{gui::desktop() / s.shelf / L"附录.pdf", 7}}) {
+                                   std::pair{gui::desktop() / s.shelf / L"附录.pdf", 7},
+                                   std::pair{s.docs / L"草稿.pdf", 500}}) {
     testing_support::write_file(utf8(path.wstring()), testing_support::pattern_bytes(size, ++seed));
   }
 
@@ -185,9 +291,7 @@ TEST_P(Window, FromABookNameToAnEbook) {
   }
   ASSERT_NO_FATAL_FAILURE(row.add(s));
   ASSERT_NO_FATAL_FAILURE(row.reorder(s));
-  std::vector<std::wstring> titles;
-  for (const auto& entry : s.book) titles.push_back(entry.first);
-  EXPECT_EQ(s.app.titles(), titles);
+  EXPECT_EQ(s.app.titles(), titles(s));
   row.finish(s);
 }
 

@@ -1,15 +1,22 @@
 #!/bin/sh
-# The product's window (the 32-bit build) with a list of 20,000 titles, under Wine on a
-# virtual display: adding the folder through the real folder browser, then moving,
-# deleting and clearing at the end of the list. Figures in bench/README.md.
-#   bench/win32-window.sh [WIN64_BUILD [WIN32_BIN]]   (build/win64, build/win32/bin)
+# The product's window (the 32-bit build) under Wine on a virtual display, driven from
+# outside by win32_window_bench; figures in bench/README.md.
+#   bench/win32-window.sh [long-list|freeze]   both unless told
+# WIN64_BUILD (build/win64) builds the driver, WIN32_BIN (build/win32/bin) holds the product;
+# BENCH_RUNS builds for freeze (5). The freeze needs about 2 GB free in WIN64_BUILD.
 set -e
 cd "$(dirname "$0")/.."
-cmake --build "${1:-build/win64}" --target win32_window_bench >/dev/null
-build=$(cd "${1:-build/win64}" && pwd)
-product=$(cd "${2:-build/win32/bin}" && pwd)
+case "${1:-}" in
+long-list) filter=Bench.LongList ;;
+freeze) filter=Bench.Freeze ;;
+*) filter='*' ;;
+esac
+cmake --build "${WIN64_BUILD:-build/win64}" --target win32_window_bench >/dev/null
+build=$(cd "${WIN64_BUILD:-build/win64}" && pwd)
+product=$(cd "${WIN32_BIN:-build/win32/bin}" && pwd)
 gui="$PWD/tests/wine/gui.sh"
 state="$build/gui-bench"
 sh "$gui" setup "$state"
 trap 'sh "$gui" cleanup "$state"' EXIT
-sh "$gui" run "$state" "$build/bin/win32_window_bench.exe" --product="$product" --work="$state/work"
+BENCH_RUNS="${BENCH_RUNS:-5}" sh "$gui" run "$state" "$build/bin/win32_window_bench.exe" \
+  --product="$product" --work="$state/work" --gtest_filter="$filter"

@@ -19,4 +19,4 @@ state="$build/gui-bench"
 sh "$gui" setup "$state"
 trap 'sh "$gui" cleanup "$state"' EXIT
 BENCH_RUNS="${BENCH_RUNS:-5}" sh "$gui" run "$state" "$build/bin/win32_window_bench.exe" \
-  --product="$product" --work="$state/work" --gtest_filter="$filter"
+  "$product" "$state/work" --gtest_filter="$filter"

@@ -23,9 +23,9 @@ void show(HWND window) {
   SetCursorPos(0, 0);  // out of the picture
   RECT outer{};
   GetWindowRect(window, &outer);
-  const fs::path done = gui::paths().work / L"screenshot-done";
+  const fs::path done = gui::work_dir / L"screenshot-done";
   fs::remove(done);
-  std::ofstream(gui::paths().work / L"screenshot-rect.txt")
+  std::ofstream(gui::work_dir / L"screenshot-rect.txt")
       << outer.left << ' ' << outer.top << ' ' << outer.right - outer.left << ' '
       << outer.bottom - outer.top << '\n';
   EXPECT_TRUE(gui::wait_until([&] { return fs::exists(done); }, 60000));
@@ -40,13 +40,13 @@ struct Scene {
 class Screenshot : public testing::TestWithParam<Scene> {};
 
 TEST_P(Screenshot, Scene) {
-  const fs::path docs = gui::paths().work / L"screenshot-docs";
+  const fs::path docs = gui::work_dir / L"screenshot-docs";
   fs::remove_all(docs);
   fs::create_directories(docs);
   builder::BuildRequest request{"示例电子书",
                                 {},
                                 gui::utf8(docs.wstring()),
-                                gui::utf8((gui::paths().product / L"books.ini").wstring()),
+                                gui::utf8((gui::product_dir / L"books.ini").wstring()),
                                 {}};
   std::uint32_t seed = 0;
   for (const char* title : {"第一章 总论", "第二章 方法与实例", "附录 参考资料"}) {
@@ -61,7 +61,7 @@ TEST_P(Screenshot, Scene) {
     show(book.wait_window(stub::window::kClassName));
     return;
   }
-  gui::App app(gui::paths().work / L"screenshot");
+  gui::App app(gui::work_dir / L"screenshot");
   ASSERT_TRUE(app.open(GetParam().dpi));
   app.set_book_name(gui::wide(request.book_name));
   for (const auto& entry : request.entries) ASSERT_TRUE(app.add_file(gui::wide(entry.path)));

@@ -21,7 +21,7 @@ trap 'sh "$gui" cleanup "$state"' EXIT
 shoot() {
   out="$1"
   rm -f "$work/screenshot-rect.txt" "$work/screenshot-done"
-  sh "$gui" run "$state" "$build/bin/win32_screenshot.exe" --product="$product" --work="$work" \
+  sh "$gui" run "$state" "$build/bin/win32_screenshot.exe" "$product" "$work" \
     --gtest_filter="*/$2" >"$work/screenshot.log" 2>&1 &
   driver=$!
   i=0

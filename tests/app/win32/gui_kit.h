@@ -1,93 +1,274 @@
 // Driving the product's windows from outside, the way a person would: through their
-// controls, the system's dialogs and the screen. Everything here waits by polling with a
-// deadline, so a window that never comes fails the test instead of hanging it. The
-// driver is a 64-bit program and the product a 32-bit one: whatever crosses between them
-// in memory is laid out for the 32-bit side.
+// controls, the keyboard, the system's dialogs and the screen. Everything here waits by
+// polling with a deadline, so a window that never comes fails the test instead of hanging
+// it. The driver is a 64-bit program and the product a 32-bit one: whatever crosses between
+// them in memory is laid out for the 32-bit side.
+//
+// The kit is this header alone. Each program on it is one source file that includes it and
+// runs as PROGRAM PRODUCT-DIR WORK-DIR [gtest options], both Unix paths, PRODUCT-DIR
+// holding Tarvello.exe and books.ini; its wmain is here. The same program is the shell's
+// handler for web addresses and PDF files in the tests' prefix, and writes down what it is
+// handed.
 #pragma once
 
 #include <windows.h>
+// After windows.h, which they need.
+#include <commctrl.h>
+#include <dlgs.h>
+#include <gtest/gtest.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
-#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/layout.h"
+#include "app/messages.h"
+#include "app/win32/main_window.h"
+#include "platform/encoding.h"
 
 namespace gui {
 
 namespace fs = std::filesystem;
+using app::layout::Role;
 
-// What the command line names. Each program on this kit runs its tests with
-//   PROGRAM --product=DIR --work=DIR [gtest options]
-// and the shell hands it every web address and PDF file to record.
-struct Paths {
-  fs::path product;  // the product's programs: Tarvello.exe and books.ini
-  fs::path work;     // a folder of the tests' own
-};
-const Paths& paths();
+inline fs::path product_dir;  // the product's programs: Tarvello.exe and books.ini
+inline fs::path work_dir;     // a folder of the tests' own
 
-std::wstring wide(std::string_view utf8);
-std::string utf8(std::wstring_view text);
+inline std::wstring wide(std::string_view text) {
+  return platform::utf8_to_wide(text).value_or(L"?");
+}
+inline std::string utf8(std::wstring_view text) {
+  return platform::wide_to_utf8(text);
+}
+
 // Polls `done` every 10 ms until it holds or `ms` milliseconds pass.
-bool wait_until(const std::function<bool()>& done, int ms = 10000);
+inline bool wait_until(const std::function<bool()>& done, int ms = 10000) {
+  for (const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms); !done(); Sleep(10)) {
+    if (GetTickCount64() >= end) return false;
+  }
+  return true;
+}
 
 // SendMessage, for a window of another process that may take a while to answer.
-LRESULT send(HWND hwnd, UINT message, WPARAM wparam = 0, LPARAM lparam = 0);
-std::wstring class_name(HWND hwnd);
-std::wstring window_text(HWND hwnd);
-// The visible top-level windows of a process with their children, for failure messages.
-std::string describe_windows(DWORD pid);
-// A visible dialog of `pid` titled `caption` (any, when empty) and owned by `owner` (any,
-// when null); null after `ms`.
-HWND wait_dialog(DWORD pid, std::wstring_view caption, HWND owner = nullptr, int ms = 10000);
-// The items of a list box.
-std::vector<std::wstring> list_items(HWND list);
+inline LRESULT send(HWND hwnd, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(hwnd, message, wparam, lparam, SMTO_NORMAL, 10000, &result);
+  return static_cast<LRESULT>(result);
+}
+
+inline std::wstring class_name(HWND hwnd) {
+  wchar_t name[256] = {};
+  GetClassNameW(hwnd, name, 256);
+  return name;
+}
+
+inline std::wstring window_text(HWND hwnd) {
+  std::wstring text(static_cast<std::size_t>(send(hwnd, WM_GETTEXTLENGTH)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      send(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+  return text;
+}
+
+// All windows inside `parent`; without one, the visible top-level windows of process `pid`.
+inline std::vector<HWND> windows(HWND parent, DWORD pid = 0) {
+  std::vector<HWND> found;
+  const auto add = [](HWND hwnd, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
+    return TRUE;
+  };
+  parent ? EnumChildWindows(parent, add, reinterpret_cast<LPARAM>(&found))
+         : EnumWindows(add, reinterpret_cast<LPARAM>(&found));
+  std::erase_if(found, [&](HWND hwnd) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    return !parent && (owner != pid || !IsWindowVisible(hwnd));
+  });
+  return found;
+}
+
+// The windows of a process and the texts of their controls, for failure messages.
+inline std::string describe_windows(DWORD pid) {
+  std::string out = "the windows of process " + std::to_string(pid) + ":";
+  for (HWND top : windows(nullptr, pid)) {
+    out += "\n  " + utf8(class_name(top) + L" \"" + window_text(top) + L"\":");
+    for (HWND hwnd : windows(top)) out += " \"" + utf8(window_text(hwnd)) + "\"";
+  }
+  return out;
+}
+
+// A visible top-level window of `pid` of `window_class` (a dialog unless told), titled
+// `caption` (any, when empty) and owned by `owner` (any, when null), once there is one.
+inline HWND wait_dialog(DWORD pid, std::wstring_view caption = L"", HWND owner = nullptr,
+                        int ms = 10000, std::wstring_view window_class = L"#32770") {
+  HWND found = nullptr;  // the first window found that is wanted
+  const auto wanted = [&](HWND hwnd) {
+    return class_name(hwnd) == window_class && (caption.empty() || window_text(hwnd) == caption) &&
+           (!owner || GetWindow(hwnd, GW_OWNER) == owner) && (found = hwnd);
+  };
+  wait_until([&] { return std::ranges::any_of(windows(nullptr, pid), wanted); }, ms);
+  return found;
+}
+
+// Presses the button `id` of a dialog and waits for the dialog to go.
+inline bool press(HWND dialog, int id) {
+  return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, id))) &&
+         wait_until([&] { return !IsWindowVisible(dialog); });
+}
+
 // Types `path` into a file dialog's name box and presses its OK button.
-bool choose_file(HWND dialog, const fs::path& path);
+inline bool choose_file(HWND dialog, const fs::path& path) {
+  HWND box = reinterpret_cast<HWND>(send(GetDlgItem(dialog, cmb13), CBEM_GETEDITCONTROL));
+  return box && send(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str())) &&
+         press(dialog, IDOK);
+}
 
 struct Message {
-  HWND hwnd = nullptr;
-  HWND owner = nullptr;
+  HWND hwnd = nullptr, owner = nullptr;
   std::wstring title, text;
   std::vector<int> buttons;
 };
+
 // The next message box of `pid`, read once it holds its text and buttons.
-std::optional<Message> wait_message(DWORD pid, int ms = 10000);
-// Presses its OK button and waits for it to go.
-bool dismiss(const Message& message);
+inline std::optional<Message> wait_message(DWORD pid, int ms = 10000) {
+  HWND box = wait_dialog(pid, L"", nullptr, ms);
+  if (!box) return std::nullopt;
+  Message seen;
+  wait_until([&] {
+    seen = Message{box, GetWindow(box, GW_OWNER), window_text(box), L"", {}};
+    for (HWND hwnd : windows(box)) {
+      if (class_name(hwnd) == L"Static") seen.text += window_text(hwnd);
+      if (class_name(hwnd) == L"Button") seen.buttons.push_back(GetDlgCtrlID(hwnd));
+    }
+    return !seen.text.empty() && !seen.buttons.empty();
+  });
+  return seen;
+}
+
+inline std::vector<std::wstring> list_items(HWND list) {
+  std::vector<std::wstring> out(static_cast<std::size_t>(send(list, LB_GETCOUNT)));
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    // The text and its NUL, which the string has room for.
+    out[i].resize(static_cast<std::size_t>(send(list, LB_GETTEXTLEN, i)));
+    send(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(out[i].data()));
+  }
+  return out;
+}
 
 // A child window's rectangle in its parent's client area, as left, top, right, bottom.
-std::array<LONG, 4> place(HWND hwnd);
+inline std::array<LONG, 4> place(HWND hwnd) {
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right, r.bottom};
+}
+
 // The pixels of `rect` of `hwnd`'s client area as the screen shows them, row by row.
-std::vector<COLORREF> grab(HWND hwnd, RECT rect);
-bool bring_to_front(HWND hwnd);
-// Tells `window` that its screen's dpi became `dpi`, suggesting a frame of `size` in the
-// middle of the screen.
-bool change_dpi(HWND window, int dpi, SIZE size);
+inline std::vector<COLORREF> grab(HWND hwnd, RECT rect) {
+  MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+  std::vector<COLORREF> pixels;
+  HDC screen = GetDC(nullptr);
+  for (LONG y = rect.top; y < rect.bottom; ++y) {
+    for (LONG x = rect.left; x < rect.right; ++x) pixels.push_back(GetPixel(screen, x, y));
+  }
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(std::ranges::count(pixels, CLR_INVALID), 0) << "pixels the screen would not give";
+  return pixels;
+}
+
+inline bool bring_to_front(HWND hwnd) {
+  SetForegroundWindow(hwnd);
+  return wait_until([&] { return GetForegroundWindow() == hwnd; });
+}
+
 // Keys pressed together and let go in reverse order, as the keyboard gives them, to the
 // window with the focus.
-void press_keys(std::initializer_list<WORD> chord);
+inline void press_keys(std::initializer_list<WORD> chord) {
+  std::vector<INPUT> input(chord.size() * 2, INPUT{INPUT_KEYBOARD, {}});
+  for (std::size_t i = 0; i < chord.size(); ++i) {
+    input[i].ki.wVk = input[input.size() - 1 - i].ki.wVk = chord.begin()[i];
+    input[input.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+  }
+  SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
+// A copy of `size` bytes at `data` in the process of `hwnd`, for the messages whose pointers
+// the system does not carry from one process to another.
+struct Remote {
+  Remote(HWND hwnd, const void* data, std::size_t size) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+    at = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    EXPECT_TRUE(at && WriteProcessMemory(process, at, data, size, nullptr)) << "process " << pid;
+  }
+  ~Remote() {
+    VirtualFreeEx(process, at, 0, MEM_RELEASE);
+    CloseHandle(process);
+  }
+  HANDLE process;
+  char* at;
+};
+
+// Tells `window` that its screen's dpi became `dpi`, suggesting a frame of `size` in the
+// middle of the screen.
+inline bool change_dpi(HWND window, int dpi, SIZE size) {
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2;
+  const int top = (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2;
+  const RECT frame{left, top, left + size.cx, top + size.cy};
+  const Remote remote(window, &frame, sizeof frame);
+  return !send(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote.at));
+}
 
 // One run of a program at `dpi` (the prefix's LogPixels, which a program reads when it
 // starts), ended with the test at the latest.
 class Process {
  public:
   Process() = default;
-  ~Process();
+  ~Process() {
+    if (TerminateProcess(info_.hProcess, 99)) WaitForSingleObject(info_.hProcess, 5000);
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+  }
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
-  bool start(const fs::path& exe, int dpi = 96);
+  bool start(const fs::path& exe, int dpi = 96) {
+    const DWORD value = static_cast<DWORD>(dpi);
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &value,
+                    sizeof value);
+    std::wstring command = L"\"" + exe.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    // Started from the tests' folder: a program finds its own files beside itself.
+    const bool started = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                                        nullptr, work_dir.c_str(), &startup, &info_);
+    EXPECT_TRUE(started) << "cannot start " << utf8(exe.wstring()) << ": error " << GetLastError();
+    return started;
+  }
   DWORD pid() const { return info_.dwProcessId; }
   // The exit code, or -1 while it still runs after `ms`.
-  long exit_code(int ms = 10000) const;
+  long exit_code(int ms = 10000) const {
+    DWORD code = 0;
+    if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(ms)) != WAIT_OBJECT_0) return -1;
+    GetExitCodeProcess(info_.hProcess, &code);
+    return static_cast<long>(code);
+  }
   // Its visible top-level window of `window_class`; null, with the test failed, after 20 s.
-  HWND wait_window(const wchar_t* window_class) const;
+  HWND wait_window(const wchar_t* window_class) const {
+    HWND found = wait_dialog(pid(), L"", nullptr, 20000, window_class);
+    if (!found) ADD_FAILURE() << "no window within 20 s\n" << describe_windows(pid());
+    return found;
+  }
 
  private:
   PROCESS_INFORMATION info_{};
@@ -96,49 +277,150 @@ class Process {
 // Tarvello.exe, and books.ini unless `with_reader` is false, copied into `folder` afresh.
 class App : public Process {
  public:
-  explicit App(const fs::path& folder, bool with_reader = true);
+  explicit App(const fs::path& folder, bool with_reader = true) : folder_(folder) {
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    fs::copy_file(product_dir / L"Tarvello.exe", folder_ / L"Tarvello.exe");
+    if (with_reader) fs::copy_file(product_dir / L"books.ini", folder_ / L"books.ini");
+  }
   // Starts the window and waits for it.
-  bool open(int dpi = 96);
+  bool open(int dpi = 96) {
+    return start(folder_ / L"Tarvello.exe", dpi) && (form_ = wait_window(win32::kFormClass));
+  }
   const fs::path& folder() const { return folder_; }
   HWND form() const { return form_; }
-  HWND item(app::layout::Role role) const {
-    return GetDlgItem(form_, app::layout::control(role).id);
-  }
+  HWND item(Role role) const { return GetDlgItem(form_, app::layout::control(role).id); }
 
-  // Returns once the window has handled everything sent or posted to it before.
-  void settle() const { send(form_, WM_NULL); }
   // A click that opens nothing modal, handled before this returns.
-  void click(app::layout::Role role) const { send(item(role), BM_CLICK); }
+  void click(Role role) const { send(item(role), BM_CLICK); }
   // A click whose handler opens a dialog or a message box: posted, returns at once.
-  void post_click(app::layout::Role role) const { PostMessageW(item(role), BM_CLICK, 0, 0); }
-  std::vector<std::wstring> titles() const { return list_items(item(app::layout::Role::titles)); }
-  void select(int position) const { send(item(app::layout::Role::titles), LB_SETCURSEL, position); }
-  void set_book_name(const std::wstring& name) const {
-    send(item(app::layout::Role::book_name), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
-  }
+  void post_click(Role role) const { PostMessageW(item(role), BM_CLICK, 0, 0); }
   // A left click on row `row` of the title list: sent, handled when this returns, or
   // posted, so that it passes the window's message loop as a user's click does.
-  void click_row(int row, bool posted = false) const;
-  // Files and folders dropped on the window from Explorer.
-  void drop(const std::vector<fs::path>& files) const;
+  void click_row(int row, bool posted = false) const {
+    const auto height = static_cast<int>(send(item(Role::titles), LB_GETITEMHEIGHT));
+    for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP}) {
+      const WPARAM buttons = message == WM_LBUTTONDOWN ? MK_LBUTTON : 0;
+      const LPARAM at = MAKELPARAM(5, height * row + height / 2);
+      posted ? PostMessageW(item(Role::titles), message, buttons, at)
+             : send(item(Role::titles), message, buttons, at);
+    }
+  }
+  std::vector<std::wstring> titles() const { return list_items(item(Role::titles)); }
+  void select(int position) const { send(item(Role::titles), LB_SETCURSEL, position); }
+  void set_book_name(const std::wstring& name) const {
+    send(item(Role::book_name), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  }
+
   // Add file through the open-file dialog, which shows `type` as its file type.
-  bool add_file(const fs::path& file, std::wstring* type = nullptr) const;
-  // Add folder through the folder browser, choosing the folder `name` on the desktop.
-  bool add_folder(const std::wstring& name) const;
+  bool add_file(const fs::path& file, std::wstring* type = nullptr) const {
+    post_click(Role::add_file);
+    HWND dialog = wait_dialog(pid(), wide(app::text::kOpenDialogTitle), form_);
+    if (type && dialog) *type = window_text(GetDlgItem(dialog, cmb1));
+    return took(dialog && choose_file(dialog, file), file);
+  }
+  // Add folder through the folder browser, which is told to select `folder`.
+  bool add_folder(const fs::path& folder) const {
+    post_click(Role::add_folder);
+    const std::wstring path = folder.wstring();
+    const Remote remote(form_, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
+    HWND browser = wait_dialog(pid(), L"", form_);
+    HWND tree = FindWindowExW(browser, nullptr, WC_TREEVIEWW, nullptr);
+    // Told again until its tree has the folder selected: the first browser of a process
+    // may not find it yet.
+    const auto selected = [&] {
+      send(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote.at));
+      return send(tree, TVM_GETNEXTITEM, TVGN_CARET) != 0;
+    };
+    return took(browser && wait_until(selected) && press(browser, IDOK), folder);
+  }
+
+  // Files and folders dropped on the window from Explorer: a DROPFILES head (the same for
+  // 32 and 64 bits), then each name in wide characters ended by a NUL, and one more NUL.
+  void drop(const std::vector<fs::path>& files) const {
+    const DROPFILES head{sizeof head, {10, 10}, FALSE, TRUE};
+    std::wstring names;
+    for (const fs::path& file : files) names += file.wstring() + L'\0';
+    std::string block(reinterpret_cast<const char*>(&head), sizeof head);
+    block.append(reinterpret_cast<const char*>(names.c_str()),
+                 (names.size() + 1) * sizeof(wchar_t));
+    const Remote remote(form_, block.data(), block.size());
+    send(form_, WM_DROPFILES, reinterpret_cast<WPARAM>(remote.at));
+  }
 
  private:
+  // Whether a dialog took `what`; the window has handled it by the time this returns.
+  bool took(bool ok, const fs::path& what) const {
+    EXPECT_TRUE(ok) << "no dialog took " << utf8(what.wstring()) << "\n" << describe_windows(pid());
+    send(form_, WM_NULL);
+    return ok;
+  }
+
   fs::path folder_;
   HWND form_ = nullptr;
 };
 
-// The prefix user's desktop, whose folders the folder browser shows at the top.
-fs::path desktop();
 // The bytes of a file; none when it cannot be read, or not yet.
-std::string contents(const fs::path& file);
+inline std::string contents(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
-// What the shell was asked to open since clear_record(), in order.
-void clear_record();
-std::vector<std::string> recorded();
-bool wait_recorded(std::size_t count);
+// What the shell was asked to open since clear_record(), in order, once there are `count`
+// such or 10 s have passed.
+inline fs::path record_file() {
+  return work_dir / L"opened.txt";
+}
+inline void clear_record() {
+  fs::remove(record_file());
+}
+inline std::vector<std::string> recorded(std::size_t count = 0) {
+  std::vector<std::string> lines;
+  wait_until([&] {
+    lines.clear();
+    std::ifstream in(record_file());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines.size() >= count;
+  });
+  return lines;
+}
 
 }  // namespace gui
+
+// The recorder (PROGRAM record FILE WHAT), or the tests.
+int wmain(int argc, wchar_t** argv) {
+  using namespace gui;
+  if (argc == 4 && std::wstring_view(argv[1]) == L"record") {
+    std::ofstream(fs::path(argv[2]), std::ios::app) << utf8(argv[3]) << std::endl;
+    return 0;
+  }
+  testing::InitGoogleTest(&argc, argv);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: PROGRAM PRODUCT-DIR WORK-DIR [gtest options]\n");
+    return 2;
+  }
+  // Unix paths, which are on drive Z: for a Windows program.
+  product_dir = L"Z:" + fs::path(argv[1]).make_preferred().wstring();
+  work_dir = L"Z:" + fs::path(argv[2]).make_preferred().wstring();
+  // Per-monitor aware (version 2), so the windows of a program at any dpi measure as they
+  // are drawn.
+  using SetContext = BOOL(WINAPI*)(HANDLE);
+  if (const auto set = reinterpret_cast<SetContext>(reinterpret_cast<void (*)()>(
+          GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")))) {
+    set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
+  }
+  // Web addresses and PDF files go to the recorder. Wine's class root is the machine's
+  // classes alone, so the handlers go there; the prefix is the tests' own.
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring command =
+      L"\"" + std::wstring(self) + L"\" record \"" + record_file().wstring() + L"\" \"%1\"";
+  for (const auto& [key, value] : {std::pair{L"http\\shell\\open\\command", command},
+                                   std::pair{L"https\\shell\\open\\command", command},
+                                   std::pair{L".pdf", std::wstring(L"TarvelloTest.Pdf")},
+                                   std::pair{L"TarvelloTest.Pdf\\shell\\open\\command", command}}) {
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, value.c_str(),
+                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  }
+  return RUN_ALL_TESTS();
+}

@@ -6,19 +6,16 @@
 #   gui.sh run STATE PROGRAM [ARGS]    runs a Windows program there, from STATE/work
 #   gui.sh cleanup STATE               ends the prefix's Wine processes and Xvfb
 set -e
-command="$1"
-state="$2"
+command="$1" state="$2"
 shift 2
 . "$(dirname "$0")/../../tools/wine-env.sh"
 wine_prefix "$state/prefix"
-# A home of its own: Wine links the prefix's desktop folder to it, and the tests put
-# folders there for the folder browser.
+# A home of its own, which Wine links the prefix's user folders to.
 export HOME="$state/home"
 
 # Ends what an earlier setup in this state folder started, if it still runs.
 stop() {
-  "$wineserver" -k 2>/dev/null || true
-  "$wineserver" -w 2>/dev/null || true
+  { "$wineserver" -k; "$wineserver" -w; } 2>/dev/null || true
   pid=$(cat "$state/xvfb.pid" 2>/dev/null) || return 0
   grep -qs Xvfb "/proc/$pid/cmdline" && kill "$pid"
   rm -f "$state/xvfb.pid" "$state/display"
@@ -26,40 +23,24 @@ stop() {
 
 case "$command" in
 setup)
-  wine_need_locale zh_CN.UTF-8
-  wine_need_locale en_US.UTF-8
-  mkdir -p "$state/home/Desktop" "$state/work"
+  wine_need_locale zh_CN.UTF-8 && wine_need_locale en_US.UTF-8
+  mkdir -p "$HOME" "$state/work"
   stop
   # Xvfb takes the first free display and names it on fd 3 once it is ready. None of the
   # background programs may keep ctest's output open.
   Xvfb -screen 0 1024x768x24 -dpi 96 -nolisten tcp -displayfd 3 \
     3>"$state/display" </dev/null >"$state/xvfb.log" 2>&1 &
   echo $! >"$state/xvfb.pid"
-  i=0
-  until [ -s "$state/display" ]; do
-    if ! kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null || [ $i -ge 100 ]; then
-      echo "cannot start Xvfb:" >&2
-      cat "$state/xvfb.log" >&2
-      exit 1
-    fi
-    sleep 0.1
-    i=$((i + 1))
-  done
+  for i in $(seq 100); do [ -s "$state/display" ] || sleep 0.1; done
+  [ -s "$state/display" ] || { echo "cannot start Xvfb:" >&2; cat "$state/xvfb.log" >&2; exit 1; }
   export DISPLAY=":$(cat "$state/display")"
   wine_make_prefix
-  if [ ! -f "$WINEPREFIX/.tarvello-gui" ]; then
-    # Without a window manager Wine draws the frames and captions itself. A program that
-    # crashes ends with its backtrace, rather than wait in the debugger's dialog.
-    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-    "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-      </dev/null >/dev/null 2>&1
-    "$wineserver" -w
-    touch "$WINEPREFIX/.tarvello-gui"
-  fi
-  if ! wine_runs_32bit; then
-    echo "This machine cannot run 32-bit Windows programs, and the product is one: install Wine's 32-bit half (dpkg --add-architecture i386; apt-get install wine32:i386, or make deps-windows)." >&2
-    exit 1
-  fi
+  # Without a window manager Wine draws the frames and captions itself. A program that
+  # crashes ends with its backtrace, rather than wait in the debugger's dialog.
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+    </dev/null >/dev/null 2>&1
+  wine_runs_32bit || { echo "This machine cannot run 32-bit Windows programs, and the product is one: install Wine's 32-bit half (dpkg --add-architecture i386; apt-get install wine32:i386, or make deps-windows)." >&2; exit 1; }
   # One server for the whole suite; cleanup ends it.
   wine_keep_server 300
   ;;
@@ -69,11 +50,6 @@ run)
   cd "$state/work"
   exec "$wine" "$@"
   ;;
-cleanup)
-  stop
-  ;;
-*)
-  echo "usage: gui.sh setup|run|cleanup STATE [PROGRAM ARGS]" >&2
-  exit 2
-  ;;
+cleanup) stop ;;
+*) echo "usage: gui.sh setup|run|cleanup STATE [PROGRAM ARGS]" >&2 && exit 2 ;;
 esac

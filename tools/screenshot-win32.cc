@@ -1,17 +1,23 @@
 // Sets the scenes of tools/screenshot-win32.sh, one per run (--gtest_filter=*/NAME): the
 // product's window with a book name and three titles added through the real open-file
 // dialog, the second one selected; or an e-book of the same three opened by its reader;
-// each at 96 and 144 dpi. Writes the window's outer rectangle to WORK\screenshot-rect.txt
-// and keeps the window until WORK\screenshot-done exists.
+// each at 96 and 144 dpi; and the window building, held while its caption shows how far.
+// Writes the window's outer rectangle to WORK\screenshot-rect.txt and keeps the window
+// until WORK\screenshot-done exists.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <string>
+#include <vector>
 
+#include "app/commands.h"
 #include "builder/build.h"
 #include "gui_kit.h"
 #include "stub/window_ids.h"
 #include "support/temp_dir.h"
+
+// After windows.h, which gui_kit.h brings.
+#include <tlhelp32.h>
 
 namespace {
 
@@ -31,10 +37,25 @@ void show(HWND window) {
   EXPECT_TRUE(gui::wait_until([&] { return fs::exists(done); }, 60000));
 }
 
+// Holds every thread of process `pid` where it is, so its windows stay as they are shown.
+void freeze(DWORD pid) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID != pid) continue;
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+    SuspendThread(thread);
+    CloseHandle(thread);
+  }
+  CloseHandle(snapshot);
+}
+
 struct Scene {
   const char* name;
   bool reader;
   int dpi;
+  bool building = false;
 };
 
 class Screenshot : public testing::TestWithParam<Scene> {};
@@ -66,11 +87,31 @@ TEST_P(Screenshot, Scene) {
   app.set_book_name(gui::wide(request.book_name));
   for (const auto& entry : request.entries) ASSERT_TRUE(app.add_file(gui::wide(entry.path)));
   app.select(1);
+  if (GetParam().building) {
+    // Two sparse PDFs of a gigabyte more, built until the caption shows a quarter done,
+    // then held there.
+    std::vector<fs::path> big = {docs / L"第三章 大图.pdf", docs / L"第四章 大表.pdf"};
+    for (const fs::path& pdf : big) {
+      testing_support::write_file(gui::utf8(pdf.wstring()), "%PDF-1.4\n");
+      fs::resize_file(pdf, 1000000000);
+    }
+    app.drop(big);
+    app.click(app::layout::Role::build);
+    ASSERT_TRUE(gui::wait_until([&] {
+      const std::wstring caption = gui::window_text(app.form());
+      for (int percent = 25; percent < 90; ++percent) {
+        if (caption == gui::wide(app::caption(percent))) return true;
+      }
+      return false;
+    }));
+    freeze(app.pid());
+  }
   show(app.form());
 }
 
 const Scene kScenes[] = {{"window_96dpi", false, 96},
                          {"window_144dpi", false, 144},
+                         {"window_building", false, 96, true},
                          {"reader_96dpi", true, 96},
                          {"reader_144dpi", true, 144}};
 INSTANTIATE_TEST_SUITE_P(Scenes, Screenshot, testing::ValuesIn(kScenes),

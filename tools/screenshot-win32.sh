@@ -1,16 +1,19 @@
 #!/bin/sh
 # Pictures of the product's windows for docs/: the 32-bit Tarvello.exe, and an e-book
-# opened by its reader, each at 96 and 144 dpi, under Wine on a virtual display in the
-# prefix of the GUI tests. Needs ImageMagick's `import`, the win32 build, and a
-# configured win64 build for the program that sets the scene.
+# opened by its reader, each at 96 and 144 dpi, and the window building, under Wine on a
+# virtual display in the prefix of the GUI tests. Needs ImageMagick's `import`, the win32
+# build, and a configured win64 build for the program that sets the scene.
 #
-#   tools/screenshot-win32.sh [WIN64_BUILD [WIN32_BIN]]   (build/win64, build/win32/bin)
+#   tools/screenshot-win32.sh [SCENE...]   every scene unless told: window_96dpi,
+#                                          window_144dpi, reader_96dpi, reader_144dpi, building
+# WIN64_BUILD (build/win64) builds the scene setter, WIN32_BIN (build/win32/bin) holds the
+# product.
 set -e
 cd "$(dirname "$0")/.."
 command -v import >/dev/null || { echo "needs ImageMagick (apt-get install imagemagick)" >&2; exit 1; }
-cmake --build "${1:-build/win64}" --target win32_screenshot >/dev/null
-build=$(cd "${1:-build/win64}" && pwd)
-product=$(cd "${2:-build/win32/bin}" && pwd)
+cmake --build "${WIN64_BUILD:-build/win64}" --target win32_screenshot >/dev/null
+build=$(cd "${WIN64_BUILD:-build/win64}" && pwd)
+product=$(cd "${WIN32_BIN:-build/win32/bin}" && pwd)
 gui="$PWD/tests/wine/gui.sh"
 state="$build/gui"
 work="$state/work"
@@ -42,7 +45,13 @@ shoot() {
   echo "wrote $out (${width}x${height})"
 }
 
-shoot docs/tarvello-win32.png window_96dpi
-shoot docs/tarvello-win32-144dpi.png window_144dpi
-shoot docs/reader-win32.png reader_96dpi
-shoot docs/reader-win32-144dpi.png reader_144dpi
+for scene in ${*:-window_96dpi window_144dpi reader_96dpi reader_144dpi building}; do
+  case "$scene" in
+  window_96dpi) shoot docs/tarvello-win32.png window_96dpi ;;
+  window_144dpi) shoot docs/tarvello-win32-144dpi.png window_144dpi ;;
+  reader_96dpi) shoot docs/reader-win32.png reader_96dpi ;;
+  reader_144dpi) shoot docs/reader-win32-144dpi.png reader_144dpi ;;
+  building) shoot docs/tarvello-win32-building.png window_building ;;
+  *) echo "no scene $scene" >&2 && exit 2 ;;
+  esac
+done

@@ -71,7 +71,7 @@ FUZZ_SECONDS ?= 60
 fuzz: deps-linux
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j$(JOBS)
-	sh tests/stub/fuzz.sh build/fuzz $(FUZZ_SECONDS)
+	sh tools/fuzz.sh build/fuzz $(FUZZ_SECONDS)
 
 # The Windows GUI tests drive the 32-bit build, the product, from the 64-bit one.
 test: linux win32 win64 check-windows fuzz

@@ -4,7 +4,9 @@
 set -e
 win32_bin=$1
 release=$2
-version=2.0
+# The version as CMakeLists.txt gives it, from the header the build generated.
+version=$(sed -n 's/^#define TARVELLO_VERSION "\(.*\)"$/\1/p' "$release/generated/app/version.h")
+[ -n "$version" ] || { echo "no version in $release/generated/app/version.h" >&2; exit 1; }
 out=dist
 rm -rf "$out"
 mkdir -p "$out/stage"
@@ -15,7 +17,7 @@ w="$out/stage/Tarvello-$version"
 mkdir -p "$w"
 cp "$win32_bin/Tarvello.exe" "$win32_bin/books.ini" "$w/"
 printf '\357\273\277' >"$w/使用说明.txt"
-sed 's/$/\r/' packaging/win32/使用说明.txt >>"$w/使用说明.txt"
+sed "s/@VERSION@/$version/; s/\$/\r/" packaging/win32/使用说明.txt >>"$w/使用说明.txt"
 (cd "$out/stage" && cmake -E tar cf "../Tarvello-$version-win32.zip" --format=zip "Tarvello-$version")
 
 # Linux: a folder that runs where it is unpacked, with the menu entry and icons, and the
@@ -27,7 +29,8 @@ mv "$l/bin/"* "$l/" && rmdir "$l/bin"
 cp "$release/bin/tarvello-cli" "$l/"
 strip --strip-unneeded "$l/tarvello-qt" "$l/tarvello-cli" "$l/books.ini"
 cp "$win32_bin/books.ini" "$l/books-windows.ini"
-cp packaging/linux/README.txt packaging/linux/install.sh packaging/linux/uninstall.sh "$l/"
+sed "s/@VERSION@/$version/" packaging/linux/README.txt >"$l/README.txt"
+cp packaging/linux/install.sh packaging/linux/uninstall.sh "$l/"
 tar -C "$out/stage" -czf "$out/tarvello-$version-linux-x86_64.tar.gz" "tarvello-$version-linux-x86_64"
 
 rm -rf "$out/stage"

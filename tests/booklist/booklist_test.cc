@@ -24,31 +24,23 @@ std::string shown(const BookList& list) {
   return out;
 }
 
-struct CommandRow {
-  void (*command)(BookList&);
-  int selected;
-  const char* after;
-};
-
 TEST(BookList, CommandsKeepTitlesAndPathsPairedAndTheSelectionRight) {
-  const CommandRow rows[] = {
-      {booklist::move_up, 1, "*Bb Aa Cc "},
-      {booklist::move_down, 1, "Aa Cc *Bb "},
-      {booklist::move_up, 0, "*Aa Bb Cc "},
-      {booklist::move_down, 2, "Aa Bb *Cc "},
-      {booklist::move_up, -1, "Aa Bb Cc "},
-      {booklist::move_down, -1, "Aa Bb Cc "},
-      {booklist::delete_selected, 1, "Aa Cc "},
-      {booklist::delete_selected, -1, "Aa Bb Cc "},
+  const std::tuple<void (*)(BookList&), int, const char*> rows[] = {
+      // clang-format off
+      {booklist::move_up, 1, "*Bb Aa Cc "},  {booklist::move_down, 1, "Aa Cc *Bb "},
+      {booklist::move_up, 0, "*Aa Bb Cc "},  {booklist::move_down, 2, "Aa Bb *Cc "},
+      {booklist::move_up, -1, "Aa Bb Cc "},  {booklist::move_down, -1, "Aa Bb Cc "},
+      {booklist::delete_selected, 1, "Aa Cc "}, {booklist::delete_selected, -1, "Aa Bb Cc "},
       {booklist::clear, 1, ""},
+      // clang-format on
   };
-  for (const auto& row : rows) {
+  for (const auto& [command, selected, after] : rows) {
     BookList list;
     for (const char* t : {"A", "B", "C"})
       list.append({t, std::string(1, static_cast<char>(t[0] + 32))});
-    list.select(row.selected);
-    row.command(list);
-    EXPECT_EQ(shown(list), row.after) << "selected " << row.selected;
+    list.select(selected);
+    command(list);
+    EXPECT_EQ(shown(list), after) << "selected " << selected;
   }
   // A move down and back up restores the order, the moved entry selected throughout.
   BookList list;

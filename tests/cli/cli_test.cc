@@ -3,17 +3,14 @@
 #include "cli/cli.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <chrono>
 #include <filesystem>
 #include <sstream>
-#include <thread>
 
 #include "cli/progress.h"
 #include "platform/faults.h"
 #include "platform/file.h"
-#include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -23,6 +20,7 @@ using testing_support::forge_book;
 using testing_support::listing;
 using testing_support::pattern_bytes;
 using testing_support::read_file;
+using testing_support::sh;
 using testing_support::write_file;
 
 struct Outcome {
@@ -148,28 +146,22 @@ TEST_F(Cli, TheProgramCleansUpWhateverEndsIt) {
     write_file(name, "%PDF");
     fs::resize_file(name, 900u << 20);  // sparse: quick to make
   }
-  const std::vector<std::string> pack = {TARVELLO_CLI, "pack", "--name", "big",
-                                         "--out-dir",  "x",    "a.pdf",  "b.pdf"};
+  const std::string pack = sh(TARVELLO_CLI) + " pack --name big --out-dir x a.pdf b.pdf";
   // Ctrl-C once the copy is under way.
-  auto r = testing_support::run_program(pack, dir.path(), {}, "", [&](pid_t pid) {
-    for (int i = 0; i < 3000 && !platform::path_exists(dir.file("x/big.txt")); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    kill(pid, SIGINT);
-  });
+  auto r = testing_support::run_shell(
+      dir.path(),
+      pack + " & while [ ! -e x/big.txt ]; do sleep 0.001; done; kill -INT $!; wait $!");
   EXPECT_EQ(r.status, 130);
   EXPECT_EQ(r.err, "已停止生成电子书，没有留下任何文件。\n");
   // A file-size limit: the write fails and is reported, instead of the signal ending it.
-  std::vector<std::string> limited = {"/bin/sh", "-c", "ulimit -f 2048 && exec \"$0\" \"$@\""};
-  limited.insert(limited.end(), pack.begin(), pack.end());
-  r = testing_support::run_program(limited, dir.path());
+  r = testing_support::run_shell(dir.path(), "ulimit -f 2048 && " + pack);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("文件超过了系统允许的大小"), std::string::npos) << r.err;
   EXPECT_EQ(listing("x"), "");
   // What could not be printed is no success.
   write_file("book.exe", forge_book("b", {{"a", "a"}}));
-  for (const char* words : {"list", "--help"}) {
-    r = testing_support::run_program({TARVELLO_CLI, words, "book.exe"}, dir.path(), {},
-                                     "/dev/full");
+  for (const char* words : {" list book.exe", " --help"}) {
+    r = testing_support::run_shell(dir.path(), sh(TARVELLO_CLI) + words + " >/dev/full");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "无法输出结果：磁盘空间不足\n");
   }

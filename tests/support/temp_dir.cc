@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -16,6 +17,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/wait.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -104,6 +107,24 @@ long open_descriptors() {
   return ec ? -1 : static_cast<long>(std::distance(it, fs::directory_iterator()));
 #endif
 }
+
+#ifndef _WIN32
+Outcome run_shell(const std::string& dir, const std::string& command) {
+  const int status =
+      std::system(("cd " + sh(dir) + " && { " + command + "; } >.out 2>.err").c_str());
+  Outcome r{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+            read_file(dir + "/.out"), read_file(dir + "/.err")};
+  fs::remove(dir + "/.out");
+  fs::remove(dir + "/.err");
+  return r;
+}
+
+std::string sh(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+#endif
 
 std::string forge_book(const std::string& name,
                        const std::vector<std::pair<std::string, std::string>>& pdfs,

@@ -35,6 +35,16 @@ std::string listing(const std::string& dir);
 // How many files (on Windows, handles) this process holds open; -1 where unknown.
 long open_descriptors();
 
+// A shell command line run in `dir` (POSIX), what it printed caught: its exit status, or
+// 128 + the signal that ended it.
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+Outcome run_shell(const std::string& dir, const std::string& command);
+// `text` in single quotes, for a shell command line.
+std::string sh(const std::string& text);
+
 // The bytes of an e-book put together by hand, so a test can give it any title or
 // damage it: `stub`, the PDFs from position 590,000, the index and the trailer.
 std::string forge_book(const std::string& name,

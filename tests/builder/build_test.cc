@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 
 #include "container/format.h"
 #include "support/temp_dir.h"
@@ -123,16 +122,9 @@ TEST_F(Build, ARebuildReplacesTheEarlierBookAndAFailedOneKeepsIt) {
 
 // One row per way a build can be refused before it writes: each names its cause.
 TEST_F(Build, RefusedInputsLeaveTheFolderAsItWas) {
-  const std::string a = pdf("a.pdf", "a");
-  std::filesystem::create_directory(u8(in.file("folder.pdf")));
-  struct Row {
-    std::string name;
-    std::vector<booklist::Entry> entries;
-    Step step;
-    Cause cause;
-    std::string said;
-  };
-  const Row rows[] = {
+  const std::string a = pdf("a.pdf", "a"), gone = in.file("gone.pdf"), folder = in.file("f.pdf");
+  std::filesystem::create_directory(u8(folder));
+  const std::tuple<std::string, std::vector<booklist::Entry>, Step, Cause, std::string> rows[] = {
       {" \u3000 ", {{"a", a}}, Step::check, Cause::need_name, "请首先输入书名"},
       {"ab", {}, Step::check, Cause::no_files, "请首先添加文件"},
       {"ab", std::vector<booklist::Entry>(kMaxEntries + 1, {"a", a}), Step::check,
@@ -143,17 +135,12 @@ TEST_F(Build, RefusedInputsLeaveTheFolderAsItWas) {
       {"nul .pdf", {{"a", a}}, Step::check, Cause::invalid_name, "设备名"},
       {"..", {{"a", a}}, Step::check, Cause::invalid_name, "不能是“.”或“..”"},
       {std::string(252, 'a'), {{"a", a}}, Step::check, Cause::invalid_name, "太长"},
-      {"ab",
-       {{"a", a}, {"m", in.file("gone.pdf")}},
-       Step::index,
-       Cause::missing,
-       "找不到 PDF 文件"},
+      {"ab", {{"a", a}, {"m", gone}}, Step::index, Cause::missing, "找不到 PDF 文件"},
       {"ab", {{"e", pdf("e.pdf", "")}}, Step::index, Cause::empty, "是空的（0 字节）"},
-      {"ab", {{"f", in.file("folder.pdf")}}, Step::index, Cause::not_ordinary, "不是普通文件"},
+      {"ab", {{"f", folder}}, Step::index, Cause::not_ordinary, "不是普通文件"},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    expect_clean_failure(request(row.name, row.entries), row.step, row.cause, row.said);
+  for (const auto& [name, entries, step, cause, said] : rows) {
+    expect_clean_failure(request(name, entries), step, cause, said);
   }
   for (const auto& [bytes, cause, said] :
        {std::tuple{std::string(), Cause::empty, "阅读器文件"},
@@ -171,30 +158,26 @@ TEST_F(Build, RefusedInputsLeaveTheFolderAsItWas) {
 // What stands at the names a build writes is never touched, unless this program left it.
 TEST_F(Build, FilesInTheWayAreNeverTouched) {
   const auto req = request("ab", {{"a", pdf("a.pdf", "a")}});
-  struct Row {
-    const char* name;
-    Step step;
-    Cause cause;
-  };
-  for (const Row& row : {Row{"ab.exe", Step::clean_up, Cause::not_an_ebook},
-                         Row{"clcboosk.txt", Step::write_index, Cause::file_in_the_way},
-                         Row{"ab.txt", Step::open_output, Cause::file_in_the_way}}) {
+  for (const auto& [name, step, cause] :
+       {std::tuple{"ab.exe", Step::clean_up, Cause::not_an_ebook},
+        {"clcboosk.txt", Step::write_index, Cause::file_in_the_way},
+        {"ab.txt", Step::open_output, Cause::file_in_the_way}}) {
     // Longer than the reader, so only its bytes tell it from a working file of ours.
     const std::string mine = "the user's own file" + pattern_bytes(5000, 9);
-    write_file(out.file(row.name), mine);
-    expect_clean_failure(req, row.step, row.cause, row.name);
-    EXPECT_EQ(read_file(out.file(row.name)), mine);
-    std::filesystem::remove(u8(out.file(row.name)));
+    write_file(out.file(name), mine);
+    expect_clean_failure(req, step, cause, name);
+    EXPECT_EQ(read_file(out.file(name)), mine);
+    std::filesystem::remove(u8(out.file(name)));
   }
 #ifndef _WIN32
-  // A pipe, a folder or a dangling link at the book's name is no e-book, and never waited on.
-  ASSERT_EQ(mkfifo(out.file("ab.exe").c_str(), 0644), 0);
-  expect_clean_failure(req, Step::clean_up, Cause::not_an_ebook, "不是电子书");
-  std::filesystem::remove(u8(out.file("ab.exe")));
-  std::filesystem::create_symlink(u8(in.file("nowhere")), u8(out.file("ab.exe")));
-  expect_clean_failure(req, Step::clean_up, Cause::not_an_ebook, "不是电子书");
+  // A pipe or a dangling link at the book's name is no e-book, and never waited on.
+  for (int kind : {0, 1}) {
+    if (kind == 0) mkfifo(out.file("ab.exe").c_str(), 0644);
+    if (kind == 1) std::filesystem::create_symlink(u8(in.file("nowhere")), u8(out.file("ab.exe")));
+    expect_clean_failure(req, Step::clean_up, Cause::not_an_ebook, "不是电子书");
+    std::filesystem::remove(u8(out.file("ab.exe")));
+  }
   EXPECT_FALSE(std::filesystem::exists(u8(in.file("nowhere"))));
-  std::filesystem::remove(u8(out.file("ab.exe")));
 #endif
 
   // A working file an interrupted build left starts with this very reader: it is ours,

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <iostream>
 
 #include "builder/build.h"
 #include "container/extract.h"
@@ -91,8 +90,6 @@ TEST(Faults, NoFailedCallLosesABookOrLeavesAFile) {
             }
           });
       EXPECT_GT(calls, 30);
-      std::cout << "[          ] a " << (rebuild ? "rebuild" : "first build") << " makes " << calls
-                << " file-system calls\n";
     }
   }
 }

@@ -50,12 +50,8 @@ TEST(Index, ExampleBytesAndWhatTheReaderMakesOfThem) {
 
 // Each kind of damage has its own error, and the line it is on.
 TEST(Index, DamagedBlocks) {
-  struct Case {
-    const char* text;  // UTF-8; the index is taken to start at 589,999 + 1000
-    ReadError error;
-    std::size_t line;
-  };
-  const Case cases[] = {
+  // UTF-8 text, the error and its line; the index is taken to start at 589,999 + 1000.
+  const std::tuple<const char*, ReadError, std::size_t> cases[] = {
       {"ab", ReadError::no_name_line, 1},
       {"\r\nx♂590000♀1000\r\n", ReadError::no_name_line, 1},
       {"a\nb\r\nx♂590000♀1000\r\n", ReadError::bad_line, 1},
@@ -77,12 +73,11 @@ TEST(Index, DamagedBlocks) {
       {"ab\r\nx♂590000♀500\r\ny♂590400♀600\r\n", ReadError::not_contiguous, 3},
       {"ab\r\ny♂590500♀500\r\nx♂590000♀500\r\n", ReadError::not_contiguous, 2},
   };
-  for (const auto& c : cases) {
-    const std::string block = cp936(c.text);
+  for (const auto& [text, error, line] : cases) {
+    const std::string block = cp936(text);
     ReadResult r = parse_index(block, 590999, 590999 + block.size() + 4);
-    EXPECT_EQ(r.error, c.error) << c.text;
-    EXPECT_EQ(r.line, c.line) << c.text;
-    EXPECT_FALSE(r.book) << c.text;
+    EXPECT_EQ(std::tuple(r.error, r.line, r.book.has_value()), std::tuple(error, line, false))
+        << text;
   }
   // Bytes that are no code page 936 text: 0xFF, and a lead byte before CR.
   for (std::string block : {"ab\r\nx\xFF\xA1\xE1", "ab\x81\r\n"}) {

@@ -190,16 +190,6 @@ TEST_F(Build, FilesInTheWayAreNeverTouched) {
   write_file(out.file("ab.txt"), stub + "half a book");
   ASSERT_TRUE(write_ebook(req).ok);
   EXPECT_EQ(listing(out.path()), "ab.exe");
-
-  // A file that appears at the book's name while the first build runs stops its rename.
-  auto late = request("cd", {{"a", in.file("a.pdf")}});
-  late.progress = [&](std::uint64_t done, std::uint64_t) {
-    if (done == 0) write_file(out.file("cd.exe"), "late");
-  };
-  BuildResult r = write_ebook(late);
-  EXPECT_EQ(r.failure.cause, Cause::file_in_the_way);
-  EXPECT_EQ(read_file(out.file("cd.exe")), "late");
-  EXPECT_EQ(listing(out.path()), "ab.exe cd.exe");
 }
 
 TEST_F(Build, SizesStayWithinTheFormat) {

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <sstream>
 
-#include "cli/progress.h"
 #include "platform/faults.h"
 #include "platform/file.h"
 #include "support/temp_dir.h"
@@ -160,22 +159,6 @@ TEST_F(Cli, TheProgramCleansUpWhateverEndsIt) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "无法输出结果：磁盘空间不足\n");
   }
-}
-
-TEST(ProgressBar, ShowsOnlyForLongJobsAndWipesItselfAtTheEnd) {
-  std::chrono::steady_clock::time_point now{};
-  std::ostringstream err;
-  {
-    cli::ProgressBar bar(err, true, [&] { return now; });
-    bar.update(0, 200);
-    now += std::chrono::milliseconds(250);
-    bar.update(10, 200);
-    EXPECT_EQ(err.str(), "") << "nothing in the quiet period";
-    now += std::chrono::milliseconds(100);
-    bar.update(100, 200);
-    EXPECT_EQ(err.str(), "\r[###############---------------]  50%  0.0/0.0 MiB");
-  }
-  EXPECT_EQ(err.str().substr(err.str().size() - 2), " \r") << "wiped at the end";
 }
 
 }  // namespace

@@ -220,12 +220,6 @@ TEST(Names, DeleteRenameAndReplaceTakeOneLiteralName) {
   fs::create_symlink("a2.pdf", tmp.file("link"));
   EXPECT_TRUE(platform::delete_file(tmp.file("link"), err));
   EXPECT_TRUE(platform::path_exists(tmp.file("a2.pdf")));  // the link went, not its target
-  // A finished e-book is a program: execute wherever read is allowed.
-  fs::permissions(tmp.file("a2.pdf"),
-                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  EXPECT_TRUE(platform::make_executable(tmp.file("a2.pdf"), err));
-  EXPECT_EQ(fs::status(tmp.file("a2.pdf")).permissions() & fs::perms::all,
-            static_cast<fs::perms>(0750));
 #endif
 }
 

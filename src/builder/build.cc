@@ -111,12 +111,28 @@ BuildResult read_stub(const std::string& path, std::string& stub) {
   return {};
 }
 
+// The temporary index file an interrupted build of ours left holds one index block.
+bool left_an_index(const std::string& path) {
+  Error err;
+  auto file = File::open_read(path, err);
+  auto size = file ? file->size(err) : std::nullopt;
+  if (!size || *size > kMaxIndexSize) return false;
+  std::string bytes(static_cast<std::size_t>(*size), '\0');
+  return file->read_exact_at(0, bytes.data(), bytes.size(), err) &&
+         container::is_index_block(bytes);
+}
+
 // The index text goes to disk in code page 936 and comes back as the index block, its
 // length being the file's size.
 BuildResult pass_index_through_file(const std::string& path, const std::string& bytes,
                                     CreatedFiles& created, std::string& block) {
   Error err;
   auto file = File::create_new(path, err);
+  if (!file && platform::path_exists(path) && left_an_index(path)) {
+    // Ours, from a build cut off between writing the index and removing it (a power
+    // cut): it would block every book in this folder for ever otherwise.
+    if (platform::delete_file(path, err)) file = File::create_new(path, err);
+  }
   if (!file) return creation_failed(Step::write_index, path, err);
   created.index_file = path;
   if (!file->write(bytes.data(), bytes.size(), err)) {

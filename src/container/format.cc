@@ -154,6 +154,28 @@ ReadResult parse_index(std::string_view index_bytes, std::uint64_t index_offset,
   return result;
 }
 
+bool is_index_block(std::string_view bytes) {
+  // The last entry says where the PDFs end, so where such a block would begin.
+  const auto text = platform::cp936_to_utf8(bytes);
+  if (!text || bytes.size() > kMaxIndexSize || !text->ends_with(kCrLf)) return false;
+  std::string_view last(*text);
+  last.remove_suffix(kCrLf.size());
+  last = last.substr(last.rfind(kCrLf) == std::string_view::npos ? 0 : last.rfind(kCrLf) + 2);
+  const std::size_t position_sign = last.rfind(kPositionSign),
+                    length_sign = last.rfind(kLengthSign);
+  std::uint64_t position = 0, length = 0;
+  if (position_sign == std::string_view::npos || length_sign == std::string_view::npos ||
+      length_sign < position_sign ||
+      parse_number(last.substr(position_sign + kPositionSign.size(),
+                               length_sign - position_sign - kPositionSign.size()),
+                   position) != Number::ok ||
+      parse_number(last.substr(length_sign + kLengthSign.size()), length) != Number::ok) {
+    return false;
+  }
+  const std::uint64_t offset = position - 1 + length;
+  return parse_index(bytes, offset, offset + bytes.size() + kTrailerSize).error == ReadError::none;
+}
+
 ReadResult read_book(platform::File& file) {
   ReadResult result;
   auto size = file.size(result.system);

@@ -93,6 +93,10 @@ struct ReadResult {
 ReadResult parse_index(std::string_view index_bytes, std::uint64_t index_offset,
                        std::uint64_t file_size);
 
+// True when `bytes` are an index block that stands on its own, as the temporary index
+// file holds one: it parses as the index of a book whose PDFs end where it begins.
+bool is_index_block(std::string_view bytes);
+
 // Reads a container's tail only (trailer and index), never its payload.
 ReadResult read_book(platform::File& file);
 ReadResult read_book(const std::string& path);

@@ -10,6 +10,7 @@
 
 #include "container/extract.h"
 #include "container/format.h"
+#include "platform/encoding.h"
 #include "platform/faults.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
@@ -185,9 +186,11 @@ TEST_F(Build, FilesInTheWayAreNeverTouched) {
   EXPECT_FALSE(std::filesystem::exists(u8(in.file("nowhere"))));
 #endif
 
-  // A working file an interrupted build left starts with this very reader: it is ours,
-  // and replaced.
+  // A working file an interrupted build left starts with this very reader, and a
+  // temporary index file holds an index block: they are ours, and replaced.
   write_file(out.file("ab.txt"), stub + "half a book");
+  write_file(out.file("clcboosk.txt"),
+             *platform::utf8_to_cp936(index_text("旧", {{"x", 590000, 5}})));
   ASSERT_TRUE(write_ebook(req).ok);
   EXPECT_EQ(listing(out.path()), "ab.exe");
 }

@@ -46,8 +46,7 @@ void expect_layout(HWND window, int dpi) {
         (std::array<LONG, 4>{want.left, want.top, want.left + want.width, want.top + want.height}))
         << "control " << id;
   }
-  const auto row = send(GetDlgItem(window, ids::kListId), LB_GETITEMHEIGHT);
-  EXPECT_TRUE(row >= ids::scaled(12, dpi) && row < ids::scaled(24, dpi)) << row << " pixels a row";
+  expect_rows_scaled(GetDlgItem(window, ids::kListId), dpi);
 }
 
 // The titles in book order; a double-click hands the shell a byte-identical copy of its
@@ -69,12 +68,12 @@ TEST(ReaderWindow, OpensAndSavesTheTitles) {
     HWND list = GetDlgItem(window, ids::kListId);
     EXPECT_EQ(list_items(list), (std::vector<std::wstring>{L"第一章", L"第二章", L"附录"}));
 
-    clear_record();
+    fs::remove(record_file());
     send(list, LB_SETCURSEL, 1);
     const auto row_height = static_cast<int>(send(list, LB_GETITEMHEIGHT));
     PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, row_height * 3 / 2));
     const auto opened = recorded(1);
-    ASSERT_EQ(opened.size(), 1u) << describe_windows(reader.pid());
+    ASSERT_EQ(opened.size(), 1u);
     EXPECT_TRUE(opened[0].ends_with("\\第二章.pdf")) << opened[0];
     EXPECT_TRUE(contents(wide(opened[0])) == kChapters[1].second);
 
@@ -95,7 +94,7 @@ TEST(ReaderWindow, ADamagedBookSaysWhatIsWrong) {
   Process reader;
   ASSERT_TRUE(reader.start(wide(pack(dir, true))));
   const auto message = wait_message(reader.pid(), 20000);
-  ASSERT_TRUE(message) << describe_windows(reader.pid());
+  ASSERT_TRUE(message);
   EXPECT_EQ(message->text, L"电子书已损坏，无法打开：索引第 2 行所指的文件与前后文件不相接。");
   ASSERT_TRUE(press(message->hwnd, IDOK));
   EXPECT_EQ(reader.exit_code(), 1);

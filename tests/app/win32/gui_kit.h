@@ -26,13 +26,14 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "app/layout.h"
 #include "app/messages.h"
 #include "app/win32/main_window.h"
 #include "platform/encoding.h"
+
+// Windows 10's, which the headers declare only for programs that need Windows 10.
+extern "C" __declspec(dllimport) BOOL WINAPI SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT);
 
 namespace gui {
 
@@ -64,12 +65,6 @@ inline LRESULT send(HWND hwnd, UINT message, WPARAM wparam = 0, LPARAM lparam = 
   return static_cast<LRESULT>(result);
 }
 
-inline std::wstring class_name(HWND hwnd) {
-  wchar_t name[256] = {};
-  GetClassNameW(hwnd, name, 256);
-  return name;
-}
-
 inline std::wstring window_text(HWND hwnd) {
   std::wstring text(static_cast<std::size_t>(send(hwnd, WM_GETTEXTLENGTH)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(
@@ -77,43 +72,23 @@ inline std::wstring window_text(HWND hwnd) {
   return text;
 }
 
-// All windows inside `parent`; without one, the visible top-level windows of process `pid`.
-inline std::vector<HWND> windows(HWND parent, DWORD pid = 0) {
-  std::vector<HWND> found;
-  const auto add = [](HWND hwnd, LPARAM list) {
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-    return TRUE;
-  };
-  parent ? EnumChildWindows(parent, add, reinterpret_cast<LPARAM>(&found))
-         : EnumWindows(add, reinterpret_cast<LPARAM>(&found));
-  std::erase_if(found, [&](HWND hwnd) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    return !parent && (owner != pid || !IsWindowVisible(hwnd));
-  });
-  return found;
-}
-
-// The windows of a process and the texts of their controls, for failure messages.
-inline std::string describe_windows(DWORD pid) {
-  std::string out = "the windows of process " + std::to_string(pid) + ":";
-  for (HWND top : windows(nullptr, pid)) {
-    out += "\n  " + utf8(class_name(top) + L" \"" + window_text(top) + L"\":");
-    for (HWND hwnd : windows(top)) out += " \"" + utf8(window_text(hwnd)) + "\"";
-  }
-  return out;
-}
-
 // A visible top-level window of `pid` of `window_class` (a dialog unless told), titled
-// `caption` (any, when empty) and owned by `owner` (any, when null), once there is one.
-inline HWND wait_dialog(DWORD pid, std::wstring_view caption = L"", HWND owner = nullptr,
-                        int ms = 10000, std::wstring_view window_class = L"#32770") {
-  HWND found = nullptr;  // the first window found that is wanted
-  const auto wanted = [&](HWND hwnd) {
-    return class_name(hwnd) == window_class && (caption.empty() || window_text(hwnd) == caption) &&
-           (!owner || GetWindow(hwnd, GW_OWNER) == owner) && (found = hwnd);
+// `caption` (any, when null) and owned by `owner` (any, when null), once there is one.
+inline HWND wait_dialog(DWORD pid, const wchar_t* caption = nullptr, HWND owner = nullptr,
+                        int ms = 10000, const wchar_t* window_class = L"#32770") {
+  HWND found = nullptr;
+  const auto wanted = [&] {
+    DWORD of = 0;
+    GetWindowThreadProcessId(found, &of);
+    return of == pid && IsWindowVisible(found) && (!owner || GetWindow(found, GW_OWNER) == owner);
   };
-  wait_until([&] { return std::ranges::any_of(windows(nullptr, pid), wanted); }, ms);
+  wait_until(
+      [&] {
+        while ((found = FindWindowExW(nullptr, found, window_class, caption)) && !wanted()) {
+        }
+        return found != nullptr;
+      },
+      ms);
   return found;
 }
 
@@ -137,19 +112,15 @@ struct Message {
   std::vector<int> buttons;
 };
 
-// The next message box of `pid`, read once it holds its text and buttons.
+// The next message box of `pid`, once there is one.
 inline std::optional<Message> wait_message(DWORD pid, int ms = 10000) {
-  HWND box = wait_dialog(pid, L"", nullptr, ms);
+  HWND box = wait_dialog(pid, nullptr, nullptr, ms);
   if (!box) return std::nullopt;
-  Message seen;
-  wait_until([&] {
-    seen = Message{box, GetWindow(box, GW_OWNER), window_text(box), L"", {}};
-    for (HWND hwnd : windows(box)) {
-      if (class_name(hwnd) == L"Static") seen.text += window_text(hwnd);
-      if (class_name(hwnd) == L"Button") seen.buttons.push_back(GetDlgCtrlID(hwnd));
-    }
-    return !seen.text.empty() && !seen.buttons.empty();
-  });
+  // 0xFFFF: the static that holds a message box's text.
+  Message seen{
+      box, GetWindow(box, GW_OWNER), window_text(box), window_text(GetDlgItem(box, 0xFFFF)), {}};
+  for (int id = IDOK; id <= IDCONTINUE; ++id)
+    if (GetDlgItem(box, id)) seen.buttons.push_back(id);
   return seen;
 }
 
@@ -169,6 +140,13 @@ inline std::array<LONG, 4> place(HWND hwnd) {
   GetWindowRect(hwnd, &r);
   MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
   return {r.left, r.top, r.right, r.bottom};
+}
+
+// Text in the list `list` at `dpi`: a row is a little taller than the em of a face of
+// 9 points, 12 pixels at 96 dpi.
+inline void expect_rows_scaled(HWND list, int dpi) {
+  const LRESULT row = send(list, LB_GETITEMHEIGHT), em = MulDiv(12, dpi, 96);
+  EXPECT_TRUE(row >= em && row < 2 * em) << row << " pixels a row in a face of " << em;
 }
 
 // The pixels of `rect` of `hwnd`'s client area as the screen shows them, row by row.
@@ -201,23 +179,16 @@ inline void press_keys(std::initializer_list<WORD> chord) {
 }
 
 // A copy of `size` bytes at `data` in the process of `hwnd`, for the messages whose pointers
-// the system does not carry from one process to another.
-struct Remote {
-  Remote(HWND hwnd, const void* data, std::size_t size) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
-    at = static_cast<char*>(
-        VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    EXPECT_TRUE(at && WriteProcessMemory(process, at, data, size, nullptr)) << "process " << pid;
-  }
-  ~Remote() {
-    VirtualFreeEx(process, at, 0, MEM_RELEASE);
-    CloseHandle(process);
-  }
-  HANDLE process;
-  char* at;
-};
+// the system does not carry from one process to another. It lasts as long as the process.
+inline LPARAM remote(HWND hwnd, const void* data, std::size_t size) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+  void* at = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  EXPECT_TRUE(at && WriteProcessMemory(process, at, data, size, nullptr)) << "process " << pid;
+  CloseHandle(process);
+  return reinterpret_cast<LPARAM>(at);
+}
 
 // Tells `window` that its screen's dpi became `dpi`, suggesting a frame of `size` in the
 // middle of the screen.
@@ -225,8 +196,7 @@ inline bool change_dpi(HWND window, int dpi, SIZE size) {
   const int left = (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2;
   const RECT frame{left, top, left + size.cx, top + size.cy};
-  const Remote remote(window, &frame, sizeof frame);
-  return !send(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote.at));
+  return !send(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), remote(window, &frame, sizeof frame));
 }
 
 // One run of a program at `dpi` (the prefix's LogPixels, which a program reads when it
@@ -265,8 +235,8 @@ class Process {
   }
   // Its visible top-level window of `window_class`; null, with the test failed, after 20 s.
   HWND wait_window(const wchar_t* window_class) const {
-    HWND found = wait_dialog(pid(), L"", nullptr, 20000, window_class);
-    if (!found) ADD_FAILURE() << "no window within 20 s\n" << describe_windows(pid());
+    HWND found = wait_dialog(pid(), nullptr, nullptr, 20000, window_class);
+    if (!found) ADD_FAILURE() << "no window of process " << pid() << " within 20 s";
     return found;
   }
 
@@ -298,12 +268,10 @@ class App : public Process {
   // A left click on row `row` of the title list: sent, handled when this returns, or
   // posted, so that it passes the window's message loop as a user's click does.
   void click_row(int row, bool posted = false) const {
-    const auto height = static_cast<int>(send(item(Role::titles), LB_GETITEMHEIGHT));
+    const LPARAM at = MAKELPARAM(5, send(item(Role::titles), LB_GETITEMHEIGHT) * (2 * row + 1) / 2);
     for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP}) {
-      const WPARAM buttons = message == WM_LBUTTONDOWN ? MK_LBUTTON : 0;
-      const LPARAM at = MAKELPARAM(5, height * row + height / 2);
-      posted ? PostMessageW(item(Role::titles), message, buttons, at)
-             : send(item(Role::titles), message, buttons, at);
+      posted ? PostMessageW(item(Role::titles), message, MK_LBUTTON, at)
+             : send(item(Role::titles), message, MK_LBUTTON, at);
     }
   }
   std::vector<std::wstring> titles() const { return list_items(item(Role::titles)); }
@@ -315,7 +283,7 @@ class App : public Process {
   // Add file through the open-file dialog, which shows `type` as its file type.
   bool add_file(const fs::path& file, std::wstring* type = nullptr) const {
     post_click(Role::add_file);
-    HWND dialog = wait_dialog(pid(), wide(app::text::kOpenDialogTitle), form_);
+    HWND dialog = wait_dialog(pid(), wide(app::text::kOpenDialogTitle).c_str(), form_);
     if (type && dialog) *type = window_text(GetDlgItem(dialog, cmb1));
     return took(dialog && choose_file(dialog, file), file);
   }
@@ -323,13 +291,13 @@ class App : public Process {
   bool add_folder(const fs::path& folder) const {
     post_click(Role::add_folder);
     const std::wstring path = folder.wstring();
-    const Remote remote(form_, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-    HWND browser = wait_dialog(pid(), L"", form_);
+    const LPARAM at = remote(form_, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
+    HWND browser = wait_dialog(pid(), nullptr, form_);
     HWND tree = FindWindowExW(browser, nullptr, WC_TREEVIEWW, nullptr);
     // Told again until its tree has the folder selected: the first browser of a process
     // may not find it yet.
     const auto selected = [&] {
-      send(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote.at));
+      send(browser, BFFM_SETSELECTIONW, TRUE, at);
       return send(tree, TVM_GETNEXTITEM, TVGN_CARET) != 0;
     };
     return took(browser && wait_until(selected) && press(browser, IDOK), folder);
@@ -344,14 +312,13 @@ class App : public Process {
     std::string block(reinterpret_cast<const char*>(&head), sizeof head);
     block.append(reinterpret_cast<const char*>(names.c_str()),
                  (names.size() + 1) * sizeof(wchar_t));
-    const Remote remote(form_, block.data(), block.size());
-    send(form_, WM_DROPFILES, reinterpret_cast<WPARAM>(remote.at));
+    send(form_, WM_DROPFILES, remote(form_, block.data(), block.size()));
   }
 
  private:
   // Whether a dialog took `what`; the window has handled it by the time this returns.
   bool took(bool ok, const fs::path& what) const {
-    EXPECT_TRUE(ok) << "no dialog took " << utf8(what.wstring()) << "\n" << describe_windows(pid());
+    EXPECT_TRUE(ok) << "no dialog took " << utf8(what.wstring());
     send(form_, WM_NULL);
     return ok;
   }
@@ -366,14 +333,12 @@ inline std::string contents(const fs::path& file) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// What the shell was asked to open since clear_record(), in order, once there are `count`
-// such or 10 s have passed.
+// Where the recorder writes down what the shell was asked to open, one line each.
 inline fs::path record_file() {
   return work_dir / L"opened.txt";
 }
-inline void clear_record() {
-  fs::remove(record_file());
-}
+// What the shell was asked to open since the record was removed, in order, once there are
+// `count` such or 10 s have passed.
 inline std::vector<std::string> recorded(std::size_t count = 0) {
   std::vector<std::string> lines;
   wait_until([&] {
@@ -404,23 +369,19 @@ int wmain(int argc, wchar_t** argv) {
   work_dir = L"Z:" + fs::path(argv[2]).make_preferred().wstring();
   // Per-monitor aware (version 2), so the windows of a program at any dpi measure as they
   // are drawn.
-  using SetContext = BOOL(WINAPI*)(HANDLE);
-  if (const auto set = reinterpret_cast<SetContext>(reinterpret_cast<void (*)()>(
-          GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")))) {
-    set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
-  }
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   // Web addresses and PDF files go to the recorder. Wine's class root is the machine's
   // classes alone, so the handlers go there; the prefix is the tests' own.
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::wstring command =
       L"\"" + std::wstring(self) + L"\" record \"" + record_file().wstring() + L"\" \"%1\"";
-  for (const auto& [key, value] : {std::pair{L"http\\shell\\open\\command", command},
-                                   std::pair{L"https\\shell\\open\\command", command},
-                                   std::pair{L".pdf", std::wstring(L"TarvelloTest.Pdf")},
-                                   std::pair{L"TarvelloTest.Pdf\\shell\\open\\command", command}}) {
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, value.c_str(),
-                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegSetKeyValueW(HKEY_CLASSES_ROOT, L".pdf", nullptr, REG_SZ, L"TarvelloTest.Pdf",
+                  sizeof L"TarvelloTest.Pdf");
+  for (const wchar_t* type : {L"http", L"https", L"TarvelloTest.Pdf"}) {
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, (type + std::wstring(L"\\shell\\open\\command")).c_str(),
+                    nullptr, REG_SZ, command.c_str(),
+                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
   }
   return RUN_ALL_TESTS();
 }

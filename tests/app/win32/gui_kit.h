@@ -78,17 +78,15 @@ inline HWND wait_dialog(DWORD pid, const wchar_t* caption = nullptr, HWND owner 
                         int ms = 10000, const wchar_t* window_class = L"#32770") {
   HWND found = nullptr;
   const auto wanted = [&] {
-    DWORD of = 0;
-    GetWindowThreadProcessId(found, &of);
-    return of == pid && IsWindowVisible(found) && (!owner || GetWindow(found, GW_OWNER) == owner);
+    while ((found = FindWindowExW(nullptr, found, window_class, caption))) {
+      DWORD of = 0;
+      GetWindowThreadProcessId(found, &of);
+      if (of == pid && IsWindowVisible(found) && (!owner || GetWindow(found, GW_OWNER) == owner))
+        return true;
+    }
+    return false;
   };
-  wait_until(
-      [&] {
-        while ((found = FindWindowExW(nullptr, found, window_class, caption)) && !wanted()) {
-        }
-        return found != nullptr;
-      },
-      ms);
+  wait_until(wanted, ms);
   return found;
 }
 
@@ -169,13 +167,10 @@ inline bool bring_to_front(HWND hwnd) {
 
 // Keys pressed together and let go in reverse order, as the keyboard gives them, to the
 // window with the focus.
-inline void press_keys(std::initializer_list<WORD> chord) {
-  std::vector<INPUT> input(chord.size() * 2, INPUT{INPUT_KEYBOARD, {}});
-  for (std::size_t i = 0; i < chord.size(); ++i) {
-    input[i].ki.wVk = input[input.size() - 1 - i].ki.wVk = chord.begin()[i];
-    input[input.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
-  }
-  SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+inline void press_keys(std::initializer_list<BYTE> chord) {
+  for (BYTE key : chord) keybd_event(key, 0, 0, 0);
+  for (auto key = std::rbegin(chord); key != std::rend(chord); ++key)
+    keybd_event(*key, 0, KEYEVENTF_KEYUP, 0);
 }
 
 // A copy of `size` bytes at `data` in the process of `hwnd`, for the messages whose pointers
@@ -216,12 +211,11 @@ class Process {
     const DWORD value = static_cast<DWORD>(dpi);
     RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &value,
                     sizeof value);
-    std::wstring command = L"\"" + exe.wstring() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     // Started from the tests' folder: a program finds its own files beside itself.
-    const bool started = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
-                                        nullptr, work_dir.c_str(), &startup, &info_);
+    const bool started = CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
+                                        work_dir.c_str(), &startup, &info_);
     EXPECT_TRUE(started) << "cannot start " << utf8(exe.wstring()) << ": error " << GetLastError();
     return started;
   }
@@ -290,8 +284,7 @@ class App : public Process {
   // Add folder through the folder browser, which is told to select `folder`.
   bool add_folder(const fs::path& folder) const {
     post_click(Role::add_folder);
-    const std::wstring path = folder.wstring();
-    const LPARAM at = remote(form_, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
+    const LPARAM at = remote(form_, folder.c_str(), (folder.native().size() + 1) * sizeof(wchar_t));
     HWND browser = wait_dialog(pid(), nullptr, form_);
     HWND tree = FindWindowExW(browser, nullptr, WC_TREEVIEWW, nullptr);
     // Told again until its tree has the folder selected: the first browser of a process
@@ -307,12 +300,9 @@ class App : public Process {
   // 32 and 64 bits), then each name in wide characters ended by a NUL, and one more NUL.
   void drop(const std::vector<fs::path>& files) const {
     const DROPFILES head{sizeof head, {10, 10}, FALSE, TRUE};
-    std::wstring names;
-    for (const fs::path& file : files) names += file.wstring() + L'\0';
-    std::string block(reinterpret_cast<const char*>(&head), sizeof head);
-    block.append(reinterpret_cast<const char*>(names.c_str()),
-                 (names.size() + 1) * sizeof(wchar_t));
-    send(form_, WM_DROPFILES, remote(form_, block.data(), block.size()));
+    std::wstring block(reinterpret_cast<const wchar_t*>(&head), sizeof head / sizeof(wchar_t));
+    for (const fs::path& file : files) block += file.wstring() + L'\0';
+    send(form_, WM_DROPFILES, remote(form_, block.c_str(), (block.size() + 1) * sizeof(wchar_t)));
   }
 
  private:

@@ -96,12 +96,12 @@ void add_by_drop(Scenario& s) {
 void add_by_drop_reorder_with_keys(Scenario& s) {
   add_by_drop(s);
   ASSERT_TRUE(bring_to_front(s.app.form()));
-  const auto step = [&](int row, std::initializer_list<WORD> keys, int selected,
+  const auto step = [&](int row, std::initializer_list<BYTE> keys, int selected,
                         std::vector<std::wstring> book) {
     if (row >= 0) s.app.click_row(row);
     press_keys(keys);
     const auto taken = [&] { return send(s.app.item(Role::titles), LB_GETCURSEL) == selected; };
-    EXPECT_TRUE(wait_until(taken)) << "key " << keys.end()[-1];
+    EXPECT_TRUE(wait_until(taken)) << "key " << int{keys.end()[-1]};
     EXPECT_EQ(s.app.titles(), s.book = book);
   };
   step(3, {VK_DELETE}, -1, {L"第二章 方法", L"附录", L"第一章 总论"});
@@ -248,7 +248,7 @@ TEST(Startup, WithoutTheReaderRefusesToStart) {
   EXPECT_EQ(message->title, wide(app::text::kMessageTitle));
   EXPECT_EQ(message->text, wide(app::text::kStubMissing));
   EXPECT_EQ(message->buttons, std::vector<int>{IDOK});
-  EXPECT_FALSE(wait_dialog(app.pid(), L"", nullptr, 0, win32::kFormClass)) << "a window shows";
+  EXPECT_FALSE(wait_dialog(app.pid(), nullptr, nullptr, 0, win32::kFormClass)) << "a window shows";
   EXPECT_TRUE(recorded().empty()) << "the home page opens only after OK";
   ASSERT_TRUE(press(message->hwnd, IDOK));
   EXPECT_EQ(app.exit_code(), 0);

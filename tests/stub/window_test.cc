@@ -20,8 +20,7 @@ const std::vector<std::pair<std::string, std::string>> kChapters = {
 // An e-book of kChapters in `dir` headed by the product's reader; with the index's second
 // position off by one when `damaged`.
 std::string pack(const TempDir& dir, bool damaged = false) {
-  std::string bytes =
-      forge_book("我的书", kChapters, read_file(utf8((product_dir / L"books.ini").wstring())));
+  std::string bytes = forge_book("我的书", kChapters, contents(product_dir / L"books.ini"));
   if (damaged) bytes.replace(bytes.find("590000"), 6, "590001");
   write_file(dir.file("我的书.exe"), bytes);
   return dir.file("我的书.exe");
@@ -41,10 +40,7 @@ void expect_layout(HWND window, int dpi) {
   for (const auto& [id, want] :
        {std::pair{ids::kLabelId, at.label}, std::pair{ids::kListId, at.list},
         std::pair{ids::kOpenId, at.open}, std::pair{ids::kSaveId, at.save}}) {
-    EXPECT_EQ(
-        place(GetDlgItem(window, id)),
-        (std::array<LONG, 4>{want.left, want.top, want.left + want.width, want.top + want.height}))
-        << "control " << id;
+    expect_place(GetDlgItem(window, id), want.left, want.top, want.width, want.height);
   }
   expect_rows_scaled(GetDlgItem(window, ids::kListId), dpi);
 }
@@ -68,7 +64,7 @@ TEST(ReaderWindow, OpensAndSavesTheTitles) {
     HWND list = GetDlgItem(window, ids::kListId);
     EXPECT_EQ(list_items(list), (std::vector<std::wstring>{L"第一章", L"第二章", L"附录"}));
 
-    fs::remove(record_file());
+    fs::remove(record_file);
     send(list, LB_SETCURSEL, 1);
     const auto row_height = static_cast<int>(send(list, LB_GETITEMHEIGHT));
     PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, row_height * 3 / 2));
@@ -77,13 +73,13 @@ TEST(ReaderWindow, OpensAndSavesTheTitles) {
     EXPECT_TRUE(opened[0].ends_with("\\第二章.pdf")) << opened[0];
     EXPECT_TRUE(contents(wide(opened[0])) == kChapters[1].second);
 
-    const std::string target = dir.file("副本.pdf");
+    const std::wstring target = wide(dir.file("副本.pdf"));
     send(list, LB_SETCURSEL, 2);
     PostMessageW(GetDlgItem(window, ids::kSaveId), BM_CLICK, 0, 0);
     HWND dialog = wait_dialog(reader.pid(), L"另存为", window);
-    ASSERT_TRUE(dialog && choose_file(dialog, wide(target)));
+    ASSERT_TRUE(dialog && choose_file(dialog, target));
     // The copy is renamed into place: poll until the target holds it.
-    EXPECT_TRUE(wait_until([&] { return contents(wide(target)) == kChapters[2].second; }));
+    EXPECT_TRUE(wait_until([&] { return contents(target) == kChapters[2].second; }));
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(reader.exit_code(), 0);
   }

@@ -42,6 +42,7 @@ using app::layout::Role;
 
 inline fs::path product_dir;  // the product's programs: Tarvello.exe and books.ini
 inline fs::path work_dir;     // a folder of the tests' own
+inline fs::path record_file;  // where the recorder writes down what the shell was asked to open
 
 inline std::wstring wide(std::string_view text) {
   return platform::utf8_to_wide(text).value_or(L"?");
@@ -132,12 +133,14 @@ inline std::vector<std::wstring> list_items(HWND list) {
   return out;
 }
 
-// A child window's rectangle in its parent's client area, as left, top, right, bottom.
-inline std::array<LONG, 4> place(HWND hwnd) {
+// `hwnd` at `left`, `top` of its parent's client area, `width` by `height` pixels.
+inline void expect_place(HWND hwnd, int left, int top, int width, int height) {
   RECT r{};
   GetWindowRect(hwnd, &r);
   MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
-  return {r.left, r.top, r.right, r.bottom};
+  EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+            (std::array<LONG, 4>{left, top, width, height}))
+      << "control " << GetDlgCtrlID(hwnd);
 }
 
 // Text in the list `list` at `dpi`: a row is a little taller than the em of a face of
@@ -274,11 +277,11 @@ class App : public Process {
     send(item(Role::book_name), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
   }
 
-  // Add file through the open-file dialog, which shows `type` as its file type.
-  bool add_file(const fs::path& file, std::wstring* type = nullptr) const {
+  // Add file through the open-file dialog, which offers PDF files.
+  bool add_file(const fs::path& file) const {
     post_click(Role::add_file);
     HWND dialog = wait_dialog(pid(), wide(app::text::kOpenDialogTitle).c_str(), form_);
-    if (type && dialog) *type = window_text(GetDlgItem(dialog, cmb1));
+    EXPECT_EQ(window_text(GetDlgItem(dialog, cmb1)), wide(app::text::kPdfFilterLabel));
     return took(dialog && choose_file(dialog, file), file);
   }
   // Add folder through the folder browser, which is told to select `folder`.
@@ -323,17 +326,13 @@ inline std::string contents(const fs::path& file) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Where the recorder writes down what the shell was asked to open, one line each.
-inline fs::path record_file() {
-  return work_dir / L"opened.txt";
-}
 // What the shell was asked to open since the record was removed, in order, once there are
 // `count` such or 10 s have passed.
 inline std::vector<std::string> recorded(std::size_t count = 0) {
   std::vector<std::string> lines;
   wait_until([&] {
     lines.clear();
-    std::ifstream in(record_file());
+    std::ifstream in(record_file);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines.size() >= count;
   });
@@ -357,6 +356,7 @@ int wmain(int argc, wchar_t** argv) {
   // Unix paths, which are on drive Z: for a Windows program.
   product_dir = L"Z:" + fs::path(argv[1]).make_preferred().wstring();
   work_dir = L"Z:" + fs::path(argv[2]).make_preferred().wstring();
+  record_file = work_dir / L"opened.txt";
   // Per-monitor aware (version 2), so the windows of a program at any dpi measure as they
   // are drawn.
   SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
@@ -365,7 +365,7 @@ int wmain(int argc, wchar_t** argv) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::wstring command =
-      L"\"" + std::wstring(self) + L"\" record \"" + record_file().wstring() + L"\" \"%1\"";
+      L"\"" + std::wstring(self) + L"\" record \"" + record_file.wstring() + L"\" \"%1\"";
   RegSetKeyValueW(HKEY_CLASSES_ROOT, L".pdf", nullptr, REG_SZ, L"TarvelloTest.Pdf",
                   sizeof L"TarvelloTest.Pdf");
   for (const wchar_t* type : {L"http", L"https", L"TarvelloTest.Pdf"}) {

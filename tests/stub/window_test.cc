@@ -39,9 +39,8 @@ void expect_layout(HWND window, int dpi) {
   const ids::Layout at = ids::layout(client.right, client.bottom, dpi);
   for (const auto& [id, want] :
        {std::pair{ids::kLabelId, at.label}, std::pair{ids::kListId, at.list},
-        std::pair{ids::kOpenId, at.open}, std::pair{ids::kSaveId, at.save}}) {
+        std::pair{ids::kOpenId, at.open}, std::pair{ids::kSaveId, at.save}})
     expect_place(GetDlgItem(window, id), want.left, want.top, want.width, want.height);
-  }
   expect_rows_scaled(GetDlgItem(window, ids::kListId), dpi);
 }
 

@@ -366,12 +366,9 @@ int wmain(int argc, wchar_t** argv) {
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::wstring command =
       L"\"" + std::wstring(self) + L"\" record \"" + record_file.wstring() + L"\" \"%1\"";
-  RegSetKeyValueW(HKEY_CLASSES_ROOT, L".pdf", nullptr, REG_SZ, L"TarvelloTest.Pdf",
-                  sizeof L"TarvelloTest.Pdf");
-  for (const wchar_t* type : {L"http", L"https", L"TarvelloTest.Pdf"}) {
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, (type + std::wstring(L"\\shell\\open\\command")).c_str(),
-                    nullptr, REG_SZ, command.c_str(),
-                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
-  }
+  RegSetValueW(HKEY_CLASSES_ROOT, L".pdf", REG_SZ, L"TarvelloTest.Pdf", 0);
+  for (const wchar_t* type : {L"http", L"https", L"TarvelloTest.Pdf"})
+    RegSetValueW(HKEY_CLASSES_ROOT, (type + std::wstring(L"\\shell\\open\\command")).c_str(),
+                 REG_SZ, command.c_str(), 0);
   return RUN_ALL_TESTS();
 }

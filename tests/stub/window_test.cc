@@ -28,9 +28,13 @@ std::string pack(const TempDir& dir, bool damaged = false) {
 
 // The frame of the size the layout gives it at `dpi`, the controls where the layout puts
 // them in its client area, and text of the size the dpi gives it: a row of the list is
-// about one and a half em of the message face.
-void expect_layout(HWND window, int dpi) {
+// about one and a half em of the message face. First, when `moved`, the window is told that
+// its screen's dpi became `dpi`.
+void expect_layout(HWND window, int dpi, bool moved = false) {
   SCOPED_TRACE(std::to_string(dpi) + " dpi");
+  ASSERT_TRUE(
+      !moved ||
+      change_dpi(window, dpi, {ids::scaled(ids::kWidth, dpi), ids::scaled(ids::kHeight, dpi)}));
   RECT frame{}, client{};
   GetWindowRect(window, &frame);
   GetClientRect(window, &client);
@@ -55,11 +59,7 @@ TEST(ReaderWindow, OpensAndSavesTheTitles) {
     ASSERT_TRUE(window);
     EXPECT_EQ(window_text(window), L"我的书");
     expect_layout(window, dpi);
-    if (const int to = changed_dpi) {
-      ASSERT_TRUE(
-          change_dpi(window, to, {ids::scaled(ids::kWidth, to), ids::scaled(ids::kHeight, to)}));
-      expect_layout(window, to);
-    }
+    if (changed_dpi) expect_layout(window, changed_dpi, true);
     HWND list = GetDlgItem(window, ids::kListId);
     EXPECT_EQ(list_items(list), (std::vector<std::wstring>{L"第一章", L"第二章", L"附录"}));
 

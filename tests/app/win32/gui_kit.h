@@ -53,9 +53,8 @@ inline std::string utf8(std::wstring_view text) {
 
 // Polls `done` every 10 ms until it holds or `ms` milliseconds pass.
 inline bool wait_until(const std::function<bool()>& done, int ms = 10000) {
-  for (const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms); !done(); Sleep(10)) {
+  for (const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms); !done(); Sleep(10))
     if (GetTickCount64() >= end) return false;
-  }
   return true;
 }
 
@@ -155,9 +154,8 @@ inline std::vector<COLORREF> grab(HWND hwnd, RECT rect) {
   MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&rect), 2);
   std::vector<COLORREF> pixels;
   HDC screen = GetDC(nullptr);
-  for (LONG y = rect.top; y < rect.bottom; ++y) {
+  for (LONG y = rect.top; y < rect.bottom; ++y)
     for (LONG x = rect.left; x < rect.right; ++x) pixels.push_back(GetPixel(screen, x, y));
-  }
   ReleaseDC(nullptr, screen);
   EXPECT_EQ(std::ranges::count(pixels, CLR_INVALID), 0) << "pixels the screen would not give";
   return pixels;
@@ -201,14 +199,11 @@ inline bool change_dpi(HWND window, int dpi, SIZE size) {
 // starts), ended with the test at the latest.
 class Process {
  public:
-  Process() = default;
   ~Process() {
     if (TerminateProcess(info_.hProcess, 99)) WaitForSingleObject(info_.hProcess, 5000);
     CloseHandle(info_.hThread);
     CloseHandle(info_.hProcess);
   }
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
 
   bool start(const fs::path& exe, int dpi = 96) {
     const DWORD value = static_cast<DWORD>(dpi);

@@ -108,7 +108,6 @@ void add_by_drop_reorder_with_keys(Scenario& s) {
 // Builds, and answers the window's message that ends the build, which says `said`; by
 // then the caption is the plain one again.
 void build(Scenario& s, const std::wstring& said) {
-  s.app.set_book_name(L"我的书");
   s.app.post_click(Role::build);
   const auto message = wait_message(s.app.pid(), 30000);
   ASSERT_TRUE(message);
@@ -147,14 +146,13 @@ void close_mid_build(Scenario& s) {
   write_file(utf8(big.wstring()), "%PDF-1.4\n");
   fs::resize_file(big, 2000000000);
   s.app.drop({big});
-  s.app.set_book_name(L"大书");
   s.app.select(0);
   s.app.click(Role::build);
   std::vector<std::wstring> counting;
   for (int percent = 1; percent < 100; ++percent) counting.push_back(wide(app::caption(percent)));
   ASSERT_TRUE(wait_until([&] { return std::ranges::count(counting, window_text(s.app.form())); }))
       << utf8(window_text(s.app.form()));
-  EXPECT_TRUE(fs::exists(s.app.folder() / L"大书.txt"));
+  EXPECT_TRUE(fs::exists(s.app.folder() / L"我的书.txt"));
   const auto shown = s.app.titles();
   s.app.click_row(1, true);
   s.app.post_click(Role::clear);
@@ -208,6 +206,7 @@ TEST_P(Window, FromABookNameToAnEbook) {
   }
 
   ASSERT_TRUE(s.app.open(row.dpi));
+  s.app.set_book_name(L"我的书");
   expect_layout(s.app, row.dpi);
   // Laid out afresh from the table on each screen it is moved to.
   for (int dpi : row.moves) ASSERT_NO_FATAL_FAILURE(expect_layout(s.app, dpi, true));

@@ -6,14 +6,10 @@
 
 #include "booklist/book_list.h"
 #include "booklist/names.h"
-#include "platform/file.h"
-#include "support/temp_dir.h"
 
 namespace {
 
 using booklist::BookList;
-using testing_support::TempDir;
-using testing_support::write_file;
 
 // Titles and paths after each command, with the selection marked by '*'.
 std::string shown(const BookList& list) {
@@ -94,23 +90,6 @@ TEST(Names, NaturalOrder) {
       EXPECT_FALSE(booklist::natural_less(row[i + 1], row[i])) << row[i + 1] << " > " << row[i];
     }
   }
-}
-
-TEST(Names, FolderListingTakesOrdinaryPdfsInNaturalOrder) {
-  TempDir dir;
-  std::vector<std::string> expected = {"my.pdfs.pdf", "第1讲.pdf", "第2讲.PDF", "第11讲.Pdf"};
-  for (const auto& name : expected) write_file(dir.file(name), "%PDF");
-  write_file(dir.file("notes.txt"), "text");
-#ifndef _WIN32
-  write_file(dir.file(".hidden.pdf"), "%PDF");
-#endif
-  auto names = booklist::list_pdf_names(dir.path());
-  ASSERT_TRUE(names);
-  EXPECT_EQ(*names, expected);
-  EXPECT_FALSE(booklist::list_pdf_names(dir.file("missing")));
-  // A drive root keeps its own separator: two in a row.
-  const std::string sep(1, platform::separator());
-  EXPECT_EQ(booklist::folder_entry_path("E:" + sep, "x.pdf"), "E:" + sep + sep + "x.pdf");
 }
 
 }  // namespace

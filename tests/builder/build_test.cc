@@ -8,7 +8,10 @@
 #include <fstream>
 #include <functional>
 
+#include "container/extract.h"
 #include "container/format.h"
+#include "platform/faults.h"
+#include "platform/text.h"
 #include "support/temp_dir.h"
 
 #ifndef _WIN32
@@ -19,6 +22,7 @@ namespace builder {
 namespace {
 
 using namespace container;
+using platform::faults::Fault;
 using testing_support::listing;
 using testing_support::open_descriptors;
 using testing_support::pattern_bytes;
@@ -123,16 +127,9 @@ TEST_F(Build, ARebuildReplacesTheEarlierBookAndAFailedOneKeepsIt) {
 
 // One row per way a build can be refused before it writes: each names its cause.
 TEST_F(Build, RefusedInputsLeaveTheFolderAsItWas) {
-  const std::string a = pdf("a.pdf", "a");
-  std::filesystem::create_directory(u8(in.file("folder.pdf")));
-  struct Row {
-    std::string name;
-    std::vector<booklist::Entry> entries;
-    Step step;
-    Cause cause;
-    std::string said;
-  };
-  const Row rows[] = {
+  const std::string a = pdf("a.pdf", "a"), gone = in.file("gone.pdf"), folder = in.file("f.pdf");
+  std::filesystem::create_directory(u8(folder));
+  const std::tuple<std::string, std::vector<booklist::Entry>, Step, Cause, std::string> rows[] = {
       {" \u3000 ", {{"a", a}}, Step::check, Cause::need_name, "请首先输入书名"},
       {"ab", {}, Step::check, Cause::no_files, "请首先添加文件"},
       {"ab", std::vector<booklist::Entry>(kMaxEntries + 1, {"a", a}), Step::check,
@@ -143,17 +140,12 @@ TEST_F(Build, RefusedInputsLeaveTheFolderAsItWas) {
       {"nul .pdf", {{"a", a}}, Step::check, Cause::invalid_name, "设备名"},
       {"..", {{"a", a}}, Step::check, Cause::invalid_name, "不能是“.”或“..”"},
       {std::string(252, 'a'), {{"a", a}}, Step::check, Cause::invalid_name, "太长"},
-      {"ab",
-       {{"a", a}, {"m", in.file("gone.pdf")}},
-       Step::index,
-       Cause::missing,
-       "找不到 PDF 文件"},
+      {"ab", {{"a", a}, {"m", gone}}, Step::index, Cause::missing, "找不到 PDF 文件"},
       {"ab", {{"e", pdf("e.pdf", "")}}, Step::index, Cause::empty, "是空的（0 字节）"},
-      {"ab", {{"f", in.file("folder.pdf")}}, Step::index, Cause::not_ordinary, "不是普通文件"},
+      {"ab", {{"f", folder}}, Step::index, Cause::not_ordinary, "不是普通文件"},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    expect_clean_failure(request(row.name, row.entries), row.step, row.cause, row.said);
+  for (const auto& [name, entries, step, cause, said] : rows) {
+    expect_clean_failure(request(name, entries), step, cause, said);
   }
   for (const auto& [bytes, cause, said] :
        {std::tuple{std::string(), Cause::empty, "阅读器文件"},
@@ -171,30 +163,26 @@ TEST_F(Build, RefusedInputsLeaveTheFolderAsItWas) {
 // What stands at the names a build writes is never touched, unless this program left it.
 TEST_F(Build, FilesInTheWayAreNeverTouched) {
   const auto req = request("ab", {{"a", pdf("a.pdf", "a")}});
-  struct Row {
-    const char* name;
-    Step step;
-    Cause cause;
-  };
-  for (const Row& row : {Row{"ab.exe", Step::clean_up, Cause::not_an_ebook},
-                         Row{"clcboosk.txt", Step::write_index, Cause::file_in_the_way},
-                         Row{"ab.txt", Step::open_output, Cause::file_in_the_way}}) {
+  for (const auto& [name, step, cause] :
+       {std::tuple{"ab.exe", Step::clean_up, Cause::not_an_ebook},
+        {"clcboosk.txt", Step::write_index, Cause::file_in_the_way},
+        {"ab.txt", Step::open_output, Cause::file_in_the_way}}) {
     // Longer than the reader, so only its bytes tell it from a working file of ours.
     const std::string mine = "the user's own file" + pattern_bytes(5000, 9);
-    write_file(out.file(row.name), mine);
-    expect_clean_failure(req, row.step, row.cause, row.name);
-    EXPECT_EQ(read_file(out.file(row.name)), mine);
-    std::filesystem::remove(u8(out.file(row.name)));
+    write_file(out.file(name), mine);
+    expect_clean_failure(req, step, cause, name);
+    EXPECT_EQ(read_file(out.file(name)), mine);
+    std::filesystem::remove(u8(out.file(name)));
   }
 #ifndef _WIN32
-  // A pipe, a folder or a dangling link at the book's name is no e-book, and never waited on.
-  ASSERT_EQ(mkfifo(out.file("ab.exe").c_str(), 0644), 0);
-  expect_clean_failure(req, Step::clean_up, Cause::not_an_ebook, "不是电子书");
-  std::filesystem::remove(u8(out.file("ab.exe")));
-  std::filesystem::create_symlink(u8(in.file("nowhere")), u8(out.file("ab.exe")));
-  expect_clean_failure(req, Step::clean_up, Cause::not_an_ebook, "不是电子书");
+  // A pipe or a dangling link at the book's name is no e-book, and never waited on.
+  for (int kind : {0, 1}) {
+    if (kind == 0) mkfifo(out.file("ab.exe").c_str(), 0644);
+    if (kind == 1) std::filesystem::create_symlink(u8(in.file("nowhere")), u8(out.file("ab.exe")));
+    expect_clean_failure(req, Step::clean_up, Cause::not_an_ebook, "不是电子书");
+    std::filesystem::remove(u8(out.file("ab.exe")));
+  }
   EXPECT_FALSE(std::filesystem::exists(u8(in.file("nowhere"))));
-  std::filesystem::remove(u8(out.file("ab.exe")));
 #endif
 
   // A working file an interrupted build left starts with this very reader: it is ours,
@@ -202,16 +190,6 @@ TEST_F(Build, FilesInTheWayAreNeverTouched) {
   write_file(out.file("ab.txt"), stub + "half a book");
   ASSERT_TRUE(write_ebook(req).ok);
   EXPECT_EQ(listing(out.path()), "ab.exe");
-
-  // A file that appears at the book's name while the first build runs stops its rename.
-  auto late = request("cd", {{"a", in.file("a.pdf")}});
-  late.progress = [&](std::uint64_t done, std::uint64_t) {
-    if (done == 0) write_file(out.file("cd.exe"), "late");
-  };
-  BuildResult r = write_ebook(late);
-  EXPECT_EQ(r.failure.cause, Cause::file_in_the_way);
-  EXPECT_EQ(read_file(out.file("cd.exe")), "late");
-  EXPECT_EQ(listing(out.path()), "ab.exe cd.exe");
 }
 
 TEST_F(Build, SizesStayWithinTheFormat) {
@@ -234,6 +212,110 @@ TEST_F(Build, SizesStayWithinTheFormat) {
   std::filesystem::resize_file(u8(a), kMaxContainerSize);
   expect_clean_failure(request("ab", std::vector<booklist::Entry>(40, {"x", a})), Step::index,
                        Cause::too_large);
+}
+
+// Every file-system call of a build, and of taking PDFs out of a book, fails once in
+// turn, as a user's disk could fail: nothing is ever lost or left behind, every file is
+// closed again, and the message names the file that failed.
+// Runs `attempt` with the 1st, 2nd, 3rd … call failing, until a run meets no armed call;
+// `check` judges each run, told the file the failed call was about. Returns how many
+// calls could fail.
+int each_call_fails(Fault fault, const std::function<bool()>& attempt,
+                    const std::function<void(bool ok, const std::string& file)>& check) {
+  for (int n = 1;; ++n) {
+    const long descriptors = open_descriptors();
+    platform::faults::arm(static_cast<std::uint64_t>(n), fault);
+    const bool ok = attempt();
+    const bool fired = platform::faults::fired();
+    const std::string file = platform::faults::fired_path();
+    platform::faults::disarm();
+    EXPECT_EQ(open_descriptors(), descriptors) << "call " << n;
+    check(ok, file);
+    if (!fired) return n - 1;
+    if (::testing::Test::HasFailure()) {
+      ADD_FAILURE() << "with call " << n << " failing";
+      return n;
+    }
+  }
+}
+
+TEST(Faults, NoFailedCallLosesABookOrLeavesAFile) {
+  for (Fault fault : {Fault::disk_full, Fault::io, Fault::no_permission}) {
+    for (bool rebuild : {false, true}) {
+      SCOPED_TRACE(rebuild ? "rebuild" : "first build");
+      TempDir in, out;
+      write_file(in.file("books.ini"), "reader");
+      write_file(in.file("a.pdf"), pattern_bytes(3000, 1));
+      write_file(in.file("b.pdf"), pattern_bytes(5, 2));
+      builder::BuildRequest request{"书",       {{"a", in.file("a.pdf")}, {"b", in.file("b.pdf")}},
+                                    out.path(), in.file("books.ini"),
+                                    {},         nullptr};
+      ASSERT_TRUE(builder::write_ebook(request).ok);
+      const std::string book = read_file(out.file("书.exe"));
+      if (rebuild) {
+        write_file(in.file("b.pdf"), pattern_bytes(7, 3));
+      } else {
+        platform::Error ignored;
+        platform::delete_file(out.file("书.exe"), ignored);
+      }
+      const std::string before = listing(out.path());
+      builder::BuildResult result;
+      const int calls = each_call_fails(
+          fault, [&] { return (result = builder::write_ebook(request)).ok; },
+          [&](bool ok, const std::string& file) {
+            if (ok) {
+              // Built in spite of it (the failed call did not matter): whole and right.
+              EXPECT_EQ(listing(out.path()), "书.exe");
+              auto back = container::read_book(out.file("书.exe"));
+              EXPECT_EQ(back.error, container::ReadError::none);
+              EXPECT_EQ(back.book->entries.back().length, rebuild ? 7u : 5u);
+              // As it was for the next run.
+              platform::Error ignored;
+              platform::delete_file(out.file("书.exe"), ignored);
+              if (rebuild) write_file(out.file("书.exe"), book);
+            } else {
+              EXPECT_EQ(listing(out.path()), before);
+              if (rebuild) {
+                EXPECT_EQ(read_file(out.file("书.exe")), book);
+              }
+              const std::string said = builder::message(result.failure);
+              // The file, or for a folder that refuses new files, the folder.
+              const bool names_it = said.find(platform::quoted(file)) != std::string::npos ||
+                                    said.find(platform::quoted(out.path())) != std::string::npos;
+              EXPECT_TRUE(names_it) << said << " (" << file << ")";
+            }
+          });
+      EXPECT_GT(calls, 30);
+    }
+  }
+}
+
+TEST(Faults, TakingPdfsOutLeavesNoPartOfOne) {
+  TempDir dir, out;
+  write_file(dir.file("book.exe"),
+             testing_support::forge_book("书", {{"a", pattern_bytes(3u << 20, 1)}, {"b", "b"}}));
+  write_file(out.file("mine.pdf"), "the user's");
+  platform::Error err;
+  auto file = platform::File::open_read(dir.file("book.exe"), err);
+  auto info = container::read_book(*file).book.value();
+  std::vector<std::string> written;
+  container::ExtractFailure failure;
+  const int calls = each_call_fails(
+      Fault::io,
+      [&] { return !(failure = container::extract_all(*file, info, out.path(), written)); },
+      [&](bool ok, const std::string& failed_file) {
+        if (ok) {
+          EXPECT_EQ(listing(out.path()), "001-a.pdf 002-b.pdf mine.pdf");
+          for (const auto& made : written) platform::delete_file(made, err);
+        } else {
+          EXPECT_EQ(listing(out.path()), "mine.pdf");
+          EXPECT_NE(container::describe(failure).find(platform::quoted(failed_file)),
+                    std::string::npos)
+              << container::describe(failure);
+        }
+        EXPECT_EQ(read_file(out.file("mine.pdf")), "the user's");
+      });
+  EXPECT_GT(calls, 5);
 }
 
 }  // namespace

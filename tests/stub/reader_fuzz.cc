@@ -72,38 +72,17 @@ void check_book(const container::Book& book, std::uint64_t file_size) {
   require(book.index_offset + book.index_length + container::kTrailerSize == file_size);
 }
 
-class MemoryFile {
- public:
-  MemoryFile() : fd_(memfd_create("book", MFD_CLOEXEC)) { require(fd_ >= 0); }
-  ~MemoryFile() { close(fd_); }
-
-  std::string path() const { return "/proc/self/fd/" + std::to_string(fd_); }
-
-  // A hole up to `offset`, then `bytes`.
-  void fill(std::uint64_t offset, std::string_view bytes) {
-    require(ftruncate(fd_, 0) == 0);
-    require(ftruncate(fd_, static_cast<off_t>(offset + bytes.size())) == 0);
-    if (!bytes.empty()) {
-      require(pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset)) ==
-              static_cast<ssize_t>(bytes.size()));
-    }
-  }
-
- private:
-  int fd_;
-};
-
 void read_back(std::uint64_t offset, std::string_view tail) {
-  static MemoryFile file;
-  file.fill(offset, tail);
-  container::ReadResult result = container::read_book(file.path());
-  if (result.error == container::ReadError::none) {
-    require(result.book.has_value());
-    check_book(*result.book, offset + tail.size());
-  } else {
-    require(!result.book);
-    require(!container::describe(result).empty());
-  }
+  // A file in memory: a hole up to `offset`, then `tail`.
+  static const int fd = memfd_create("book", MFD_CLOEXEC);
+  require(fd >= 0 && ftruncate(fd, 0) == 0 &&
+          ftruncate(fd, static_cast<off_t>(offset + tail.size())) == 0 &&
+          pwrite(fd, tail.data(), tail.size(), static_cast<off_t>(offset)) ==
+              static_cast<ssize_t>(tail.size()));
+  const container::ReadResult result = container::read_book("/proc/self/fd/" + std::to_string(fd));
+  require(result.book.has_value() == (result.error == container::ReadError::none));
+  if (result.book) check_book(*result.book, offset + tail.size());
+  require(!container::describe(result).empty());
 }
 
 }  // namespace

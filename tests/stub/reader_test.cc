@@ -87,7 +87,6 @@ TEST(Reader, DamagedBooksAreRefusedWithTheirReason) {
   const std::pair<std::string, std::string> cases[] = {
       {good.substr(0, good.size() - 10),
        damaged + "文件末尾记录的索引长度无效，不是电子书或已损坏。"},
-      {good.substr(0, container::kPayloadOffset), "此文件不含电子书内容。"},
       {reader, "此文件不含电子书内容。"},
       {with_index("书\r\n甲590000 10\r\n"), damaged + "索引第 2 行格式错误。"},
       {with_index("书\r\n甲♂590000♀11\r\n"), damaged + "索引第 2 行所指的文件超出了内容区。"},

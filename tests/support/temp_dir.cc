@@ -38,14 +38,11 @@ TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
   // create_directory() says whether the folder is new, so two test programs running at
   // once never share one.
+  const auto stamp = std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
   fs::path dir;
-  do {
-    dir = fs::temp_directory_path() /
-          ("tarvello-test-" +
-           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
-           std::to_string(counter++));
-  } while (!fs::create_directory(dir));
-  auto text = dir.u8string();
+  do dir = fs::temp_directory_path() / ("tarvello-test-" + stamp + "-" + std::to_string(counter++));
+  while (!fs::create_directory(dir));
+  const auto text = dir.u8string();
   path_.assign(text.begin(), text.end());
 }
 
@@ -86,14 +83,12 @@ std::string read_file(const std::string& path) {
 }
 
 std::string listing(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(u8(dir))) {
-    auto name = e.path().filename().u8string();
-    names.emplace_back(name.begin(), name.end());
-  }
+  std::vector<std::u8string> names;
+  for (const auto& e : fs::directory_iterator(u8(dir)))
+    names.push_back(e.path().filename().u8string());
   std::sort(names.begin(), names.end());
   std::string out;
-  for (const auto& n : names) out += (out.empty() ? "" : " ") + n;
+  for (const auto& n : names) out += (out.empty() ? "" : " ") + std::string(n.begin(), n.end());
   return out;
 }
 
@@ -142,20 +137,15 @@ std::string forge_book(const std::string& name,
 
 bool ScriptedDesktop::pump_until(const std::function<bool()>& done) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!done()) {
-    std::unique_lock lock(guard_);
-    if (tasks_.empty()) {
-      lock.unlock();
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      continue;
+  while (!done() && std::chrono::steady_clock::now() < deadline) {
+    std::function<void()> task = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
+    {
+      std::lock_guard lock(guard_);
+      if (!tasks_.empty()) task = std::move(tasks_.front()), tasks_.pop_front();
     }
-    auto task = std::move(tasks_.front());
-    tasks_.pop_front();
-    lock.unlock();
     task();
   }
-  return true;
+  return done();
 }
 
 }  // namespace testing_support

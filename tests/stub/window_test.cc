@@ -20,8 +20,7 @@ const std::vector<std::pair<std::string, std::string>> kChapters = {
 // An e-book of kChapters in `dir` headed by the product's reader; with the index's second
 // position off by one when `damaged`.
 std::string pack(const TempDir& dir, bool damaged = false) {
-  std::string bytes =
-      forge_book("我的书", kChapters, read_file(utf8((product_dir / L"books.ini").wstring())));
+  std::string bytes = forge_book("我的书", kChapters, contents(product_dir / L"books.ini"));
   if (damaged) bytes.replace(bytes.find("590000"), 6, "590001");
   write_file(dir.file("我的书.exe"), bytes);
   return dir.file("我的书.exe");
@@ -29,9 +28,13 @@ std::string pack(const TempDir& dir, bool damaged = false) {
 
 // The frame of the size the layout gives it at `dpi`, the controls where the layout puts
 // them in its client area, and text of the size the dpi gives it: a row of the list is
-// about one and a half em of the message face.
-void expect_layout(HWND window, int dpi) {
+// about one and a half em of the message face. First, when `moved`, the window is told that
+// its screen's dpi became `dpi`.
+void expect_layout(HWND window, int dpi, bool moved = false) {
   SCOPED_TRACE(std::to_string(dpi) + " dpi");
+  ASSERT_TRUE(
+      !moved ||
+      change_dpi(window, dpi, {ids::scaled(ids::kWidth, dpi), ids::scaled(ids::kHeight, dpi)}));
   RECT frame{}, client{};
   GetWindowRect(window, &frame);
   GetClientRect(window, &client);
@@ -40,14 +43,9 @@ void expect_layout(HWND window, int dpi) {
   const ids::Layout at = ids::layout(client.right, client.bottom, dpi);
   for (const auto& [id, want] :
        {std::pair{ids::kLabelId, at.label}, std::pair{ids::kListId, at.list},
-        std::pair{ids::kOpenId, at.open}, std::pair{ids::kSaveId, at.save}}) {
-    EXPECT_EQ(
-        place(GetDlgItem(window, id)),
-        (std::array<LONG, 4>{want.left, want.top, want.left + want.width, want.top + want.height}))
-        << "control " << id;
-  }
-  const auto row = send(GetDlgItem(window, ids::kListId), LB_GETITEMHEIGHT);
-  EXPECT_TRUE(row >= ids::scaled(12, dpi) && row < ids::scaled(24, dpi)) << row << " pixels a row";
+        std::pair{ids::kOpenId, at.open}, std::pair{ids::kSaveId, at.save}})
+    expect_place(GetDlgItem(window, id), want.left, want.top, want.width, want.height);
+  expect_rows_scaled(GetDlgItem(window, ids::kListId), dpi);
 }
 
 // The titles in book order; a double-click hands the shell a byte-identical copy of its
@@ -61,30 +59,26 @@ TEST(ReaderWindow, OpensAndSavesTheTitles) {
     ASSERT_TRUE(window);
     EXPECT_EQ(window_text(window), L"我的书");
     expect_layout(window, dpi);
-    if (const int to = changed_dpi) {
-      ASSERT_TRUE(
-          change_dpi(window, to, {ids::scaled(ids::kWidth, to), ids::scaled(ids::kHeight, to)}));
-      expect_layout(window, to);
-    }
+    if (changed_dpi) expect_layout(window, changed_dpi, true);
     HWND list = GetDlgItem(window, ids::kListId);
     EXPECT_EQ(list_items(list), (std::vector<std::wstring>{L"第一章", L"第二章", L"附录"}));
 
-    clear_record();
+    fs::remove(record_file);
     send(list, LB_SETCURSEL, 1);
     const auto row_height = static_cast<int>(send(list, LB_GETITEMHEIGHT));
     PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, row_height * 3 / 2));
     const auto opened = recorded(1);
-    ASSERT_EQ(opened.size(), 1u) << describe_windows(reader.pid());
+    ASSERT_EQ(opened.size(), 1u);
     EXPECT_TRUE(opened[0].ends_with("\\第二章.pdf")) << opened[0];
     EXPECT_TRUE(contents(wide(opened[0])) == kChapters[1].second);
 
-    const std::string target = dir.file("副本.pdf");
+    const std::wstring target = wide(dir.file("副本.pdf"));
     send(list, LB_SETCURSEL, 2);
     PostMessageW(GetDlgItem(window, ids::kSaveId), BM_CLICK, 0, 0);
     HWND dialog = wait_dialog(reader.pid(), L"另存为", window);
-    ASSERT_TRUE(dialog && choose_file(dialog, wide(target)));
+    ASSERT_TRUE(dialog && choose_file(dialog, target));
     // The copy is renamed into place: poll until the target holds it.
-    EXPECT_TRUE(wait_until([&] { return contents(wide(target)) == kChapters[2].second; }));
+    EXPECT_TRUE(wait_until([&] { return contents(target) == kChapters[2].second; }));
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(reader.exit_code(), 0);
   }
@@ -95,7 +89,7 @@ TEST(ReaderWindow, ADamagedBookSaysWhatIsWrong) {
   Process reader;
   ASSERT_TRUE(reader.start(wide(pack(dir, true))));
   const auto message = wait_message(reader.pid(), 20000);
-  ASSERT_TRUE(message) << describe_windows(reader.pid());
+  ASSERT_TRUE(message);
   EXPECT_EQ(message->text, L"电子书已损坏，无法打开：索引第 2 行所指的文件与前后文件不相接。");
   ASSERT_TRUE(press(message->hwnd, IDOK));
   EXPECT_EQ(reader.exit_code(), 1);

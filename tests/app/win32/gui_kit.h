@@ -26,13 +26,14 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "app/layout.h"
 #include "app/messages.h"
 #include "app/win32/main_window.h"
 #include "platform/encoding.h"
+
+// Windows 10's, which the headers declare only for programs that need Windows 10.
+extern "C" __declspec(dllimport) BOOL WINAPI SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT);
 
 namespace gui {
 
@@ -41,6 +42,7 @@ using app::layout::Role;
 
 inline fs::path product_dir;  // the product's programs: Tarvello.exe and books.ini
 inline fs::path work_dir;     // a folder of the tests' own
+inline fs::path record_file;  // where the recorder writes down what the shell was asked to open
 
 inline std::wstring wide(std::string_view text) {
   return platform::utf8_to_wide(text).value_or(L"?");
@@ -51,9 +53,8 @@ inline std::string utf8(std::wstring_view text) {
 
 // Polls `done` every 10 ms until it holds or `ms` milliseconds pass.
 inline bool wait_until(const std::function<bool()>& done, int ms = 10000) {
-  for (const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms); !done(); Sleep(10)) {
+  for (const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms); !done(); Sleep(10))
     if (GetTickCount64() >= end) return false;
-  }
   return true;
 }
 
@@ -64,12 +65,6 @@ inline LRESULT send(HWND hwnd, UINT message, WPARAM wparam = 0, LPARAM lparam = 
   return static_cast<LRESULT>(result);
 }
 
-inline std::wstring class_name(HWND hwnd) {
-  wchar_t name[256] = {};
-  GetClassNameW(hwnd, name, 256);
-  return name;
-}
-
 inline std::wstring window_text(HWND hwnd) {
   std::wstring text(static_cast<std::size_t>(send(hwnd, WM_GETTEXTLENGTH)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(
@@ -77,43 +72,21 @@ inline std::wstring window_text(HWND hwnd) {
   return text;
 }
 
-// All windows inside `parent`; without one, the visible top-level windows of process `pid`.
-inline std::vector<HWND> windows(HWND parent, DWORD pid = 0) {
-  std::vector<HWND> found;
-  const auto add = [](HWND hwnd, LPARAM list) {
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-    return TRUE;
-  };
-  parent ? EnumChildWindows(parent, add, reinterpret_cast<LPARAM>(&found))
-         : EnumWindows(add, reinterpret_cast<LPARAM>(&found));
-  std::erase_if(found, [&](HWND hwnd) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    return !parent && (owner != pid || !IsWindowVisible(hwnd));
-  });
-  return found;
-}
-
-// The windows of a process and the texts of their controls, for failure messages.
-inline std::string describe_windows(DWORD pid) {
-  std::string out = "the windows of process " + std::to_string(pid) + ":";
-  for (HWND top : windows(nullptr, pid)) {
-    out += "\n  " + utf8(class_name(top) + L" \"" + window_text(top) + L"\":");
-    for (HWND hwnd : windows(top)) out += " \"" + utf8(window_text(hwnd)) + "\"";
-  }
-  return out;
-}
-
 // A visible top-level window of `pid` of `window_class` (a dialog unless told), titled
-// `caption` (any, when empty) and owned by `owner` (any, when null), once there is one.
-inline HWND wait_dialog(DWORD pid, std::wstring_view caption = L"", HWND owner = nullptr,
-                        int ms = 10000, std::wstring_view window_class = L"#32770") {
-  HWND found = nullptr;  // the first window found that is wanted
-  const auto wanted = [&](HWND hwnd) {
-    return class_name(hwnd) == window_class && (caption.empty() || window_text(hwnd) == caption) &&
-           (!owner || GetWindow(hwnd, GW_OWNER) == owner) && (found = hwnd);
+// `caption` (any, when null) and owned by `owner` (any, when null), once there is one.
+inline HWND wait_dialog(DWORD pid, const wchar_t* caption = nullptr, HWND owner = nullptr,
+                        int ms = 10000, const wchar_t* window_class = L"#32770") {
+  HWND found = nullptr;
+  const auto wanted = [&] {
+    while ((found = FindWindowExW(nullptr, found, window_class, caption))) {
+      DWORD of = 0;
+      GetWindowThreadProcessId(found, &of);
+      if (of == pid && IsWindowVisible(found) && (!owner || GetWindow(found, GW_OWNER) == owner))
+        return true;
+    }
+    return false;
   };
-  wait_until([&] { return std::ranges::any_of(windows(nullptr, pid), wanted); }, ms);
+  wait_until(wanted, ms);
   return found;
 }
 
@@ -137,19 +110,15 @@ struct Message {
   std::vector<int> buttons;
 };
 
-// The next message box of `pid`, read once it holds its text and buttons.
+// The next message box of `pid`, once there is one.
 inline std::optional<Message> wait_message(DWORD pid, int ms = 10000) {
-  HWND box = wait_dialog(pid, L"", nullptr, ms);
+  HWND box = wait_dialog(pid, nullptr, nullptr, ms);
   if (!box) return std::nullopt;
-  Message seen;
-  wait_until([&] {
-    seen = Message{box, GetWindow(box, GW_OWNER), window_text(box), L"", {}};
-    for (HWND hwnd : windows(box)) {
-      if (class_name(hwnd) == L"Static") seen.text += window_text(hwnd);
-      if (class_name(hwnd) == L"Button") seen.buttons.push_back(GetDlgCtrlID(hwnd));
-    }
-    return !seen.text.empty() && !seen.buttons.empty();
-  });
+  // 0xFFFF: the static that holds a message box's text.
+  Message seen{
+      box, GetWindow(box, GW_OWNER), window_text(box), window_text(GetDlgItem(box, 0xFFFF)), {}};
+  for (int id = IDOK; id <= IDCONTINUE; ++id)
+    if (GetDlgItem(box, id)) seen.buttons.push_back(id);
   return seen;
 }
 
@@ -163,12 +132,21 @@ inline std::vector<std::wstring> list_items(HWND list) {
   return out;
 }
 
-// A child window's rectangle in its parent's client area, as left, top, right, bottom.
-inline std::array<LONG, 4> place(HWND hwnd) {
+// `hwnd` at `left`, `top` of its parent's client area, `width` by `height` pixels.
+inline void expect_place(HWND hwnd, int left, int top, int width, int height) {
   RECT r{};
   GetWindowRect(hwnd, &r);
   MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
-  return {r.left, r.top, r.right, r.bottom};
+  EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+            (std::array<LONG, 4>{left, top, width, height}))
+      << "control " << GetDlgCtrlID(hwnd);
+}
+
+// Text in the list `list` at `dpi`: a row is a little taller than the em of a face of
+// 9 points, 12 pixels at 96 dpi.
+inline void expect_rows_scaled(HWND list, int dpi) {
+  const LRESULT row = send(list, LB_GETITEMHEIGHT), em = MulDiv(12, dpi, 96);
+  EXPECT_TRUE(row >= em && row < 2 * em) << row << " pixels a row in a face of " << em;
 }
 
 // The pixels of `rect` of `hwnd`'s client area as the screen shows them, row by row.
@@ -176,9 +154,8 @@ inline std::vector<COLORREF> grab(HWND hwnd, RECT rect) {
   MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&rect), 2);
   std::vector<COLORREF> pixels;
   HDC screen = GetDC(nullptr);
-  for (LONG y = rect.top; y < rect.bottom; ++y) {
+  for (LONG y = rect.top; y < rect.bottom; ++y)
     for (LONG x = rect.left; x < rect.right; ++x) pixels.push_back(GetPixel(screen, x, y));
-  }
   ReleaseDC(nullptr, screen);
   EXPECT_EQ(std::ranges::count(pixels, CLR_INVALID), 0) << "pixels the screen would not give";
   return pixels;
@@ -191,33 +168,23 @@ inline bool bring_to_front(HWND hwnd) {
 
 // Keys pressed together and let go in reverse order, as the keyboard gives them, to the
 // window with the focus.
-inline void press_keys(std::initializer_list<WORD> chord) {
-  std::vector<INPUT> input(chord.size() * 2, INPUT{INPUT_KEYBOARD, {}});
-  for (std::size_t i = 0; i < chord.size(); ++i) {
-    input[i].ki.wVk = input[input.size() - 1 - i].ki.wVk = chord.begin()[i];
-    input[input.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
-  }
-  SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+inline void press_keys(std::initializer_list<BYTE> chord) {
+  for (BYTE key : chord) keybd_event(key, 0, 0, 0);
+  for (auto key = std::rbegin(chord); key != std::rend(chord); ++key)
+    keybd_event(*key, 0, KEYEVENTF_KEYUP, 0);
 }
 
 // A copy of `size` bytes at `data` in the process of `hwnd`, for the messages whose pointers
-// the system does not carry from one process to another.
-struct Remote {
-  Remote(HWND hwnd, const void* data, std::size_t size) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
-    at = static_cast<char*>(
-        VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    EXPECT_TRUE(at && WriteProcessMemory(process, at, data, size, nullptr)) << "process " << pid;
-  }
-  ~Remote() {
-    VirtualFreeEx(process, at, 0, MEM_RELEASE);
-    CloseHandle(process);
-  }
-  HANDLE process;
-  char* at;
-};
+// the system does not carry from one process to another. It lasts as long as the process.
+inline LPARAM remote(HWND hwnd, const void* data, std::size_t size) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+  void* at = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  EXPECT_TRUE(at && WriteProcessMemory(process, at, data, size, nullptr)) << "process " << pid;
+  CloseHandle(process);
+  return reinterpret_cast<LPARAM>(at);
+}
 
 // Tells `window` that its screen's dpi became `dpi`, suggesting a frame of `size` in the
 // middle of the screen.
@@ -225,33 +192,28 @@ inline bool change_dpi(HWND window, int dpi, SIZE size) {
   const int left = (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2;
   const RECT frame{left, top, left + size.cx, top + size.cy};
-  const Remote remote(window, &frame, sizeof frame);
-  return !send(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote.at));
+  return !send(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), remote(window, &frame, sizeof frame));
 }
 
 // One run of a program at `dpi` (the prefix's LogPixels, which a program reads when it
 // starts), ended with the test at the latest.
 class Process {
  public:
-  Process() = default;
   ~Process() {
     if (TerminateProcess(info_.hProcess, 99)) WaitForSingleObject(info_.hProcess, 5000);
     CloseHandle(info_.hThread);
     CloseHandle(info_.hProcess);
   }
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
 
   bool start(const fs::path& exe, int dpi = 96) {
     const DWORD value = static_cast<DWORD>(dpi);
     RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &value,
                     sizeof value);
-    std::wstring command = L"\"" + exe.wstring() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     // Started from the tests' folder: a program finds its own files beside itself.
-    const bool started = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
-                                        nullptr, work_dir.c_str(), &startup, &info_);
+    const bool started = CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
+                                        work_dir.c_str(), &startup, &info_);
     EXPECT_TRUE(started) << "cannot start " << utf8(exe.wstring()) << ": error " << GetLastError();
     return started;
   }
@@ -265,8 +227,8 @@ class Process {
   }
   // Its visible top-level window of `window_class`; null, with the test failed, after 20 s.
   HWND wait_window(const wchar_t* window_class) const {
-    HWND found = wait_dialog(pid(), L"", nullptr, 20000, window_class);
-    if (!found) ADD_FAILURE() << "no window within 20 s\n" << describe_windows(pid());
+    HWND found = wait_dialog(pid(), nullptr, nullptr, 20000, window_class);
+    if (!found) ADD_FAILURE() << "no window of process " << pid() << " within 20 s";
     return found;
   }
 
@@ -298,12 +260,10 @@ class App : public Process {
   // A left click on row `row` of the title list: sent, handled when this returns, or
   // posted, so that it passes the window's message loop as a user's click does.
   void click_row(int row, bool posted = false) const {
-    const auto height = static_cast<int>(send(item(Role::titles), LB_GETITEMHEIGHT));
+    const LPARAM at = MAKELPARAM(5, send(item(Role::titles), LB_GETITEMHEIGHT) * (2 * row + 1) / 2);
     for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP}) {
-      const WPARAM buttons = message == WM_LBUTTONDOWN ? MK_LBUTTON : 0;
-      const LPARAM at = MAKELPARAM(5, height * row + height / 2);
-      posted ? PostMessageW(item(Role::titles), message, buttons, at)
-             : send(item(Role::titles), message, buttons, at);
+      posted ? PostMessageW(item(Role::titles), message, MK_LBUTTON, at)
+             : send(item(Role::titles), message, MK_LBUTTON, at);
     }
   }
   std::vector<std::wstring> titles() const { return list_items(item(Role::titles)); }
@@ -312,24 +272,23 @@ class App : public Process {
     send(item(Role::book_name), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
   }
 
-  // Add file through the open-file dialog, which shows `type` as its file type.
-  bool add_file(const fs::path& file, std::wstring* type = nullptr) const {
+  // Add file through the open-file dialog, which offers PDF files.
+  bool add_file(const fs::path& file) const {
     post_click(Role::add_file);
-    HWND dialog = wait_dialog(pid(), wide(app::text::kOpenDialogTitle), form_);
-    if (type && dialog) *type = window_text(GetDlgItem(dialog, cmb1));
+    HWND dialog = wait_dialog(pid(), wide(app::text::kOpenDialogTitle).c_str(), form_);
+    EXPECT_EQ(window_text(GetDlgItem(dialog, cmb1)), wide(app::text::kPdfFilterLabel));
     return took(dialog && choose_file(dialog, file), file);
   }
   // Add folder through the folder browser, which is told to select `folder`.
   bool add_folder(const fs::path& folder) const {
     post_click(Role::add_folder);
-    const std::wstring path = folder.wstring();
-    const Remote remote(form_, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-    HWND browser = wait_dialog(pid(), L"", form_);
+    const LPARAM at = remote(form_, folder.c_str(), (folder.native().size() + 1) * sizeof(wchar_t));
+    HWND browser = wait_dialog(pid(), nullptr, form_);
     HWND tree = FindWindowExW(browser, nullptr, WC_TREEVIEWW, nullptr);
     // Told again until its tree has the folder selected: the first browser of a process
     // may not find it yet.
     const auto selected = [&] {
-      send(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote.at));
+      send(browser, BFFM_SETSELECTIONW, TRUE, at);
       return send(tree, TVM_GETNEXTITEM, TVGN_CARET) != 0;
     };
     return took(browser && wait_until(selected) && press(browser, IDOK), folder);
@@ -339,19 +298,15 @@ class App : public Process {
   // 32 and 64 bits), then each name in wide characters ended by a NUL, and one more NUL.
   void drop(const std::vector<fs::path>& files) const {
     const DROPFILES head{sizeof head, {10, 10}, FALSE, TRUE};
-    std::wstring names;
-    for (const fs::path& file : files) names += file.wstring() + L'\0';
-    std::string block(reinterpret_cast<const char*>(&head), sizeof head);
-    block.append(reinterpret_cast<const char*>(names.c_str()),
-                 (names.size() + 1) * sizeof(wchar_t));
-    const Remote remote(form_, block.data(), block.size());
-    send(form_, WM_DROPFILES, reinterpret_cast<WPARAM>(remote.at));
+    std::wstring block(reinterpret_cast<const wchar_t*>(&head), sizeof head / sizeof(wchar_t));
+    for (const fs::path& file : files) block += file.wstring() + L'\0';
+    send(form_, WM_DROPFILES, remote(form_, block.c_str(), (block.size() + 1) * sizeof(wchar_t)));
   }
 
  private:
   // Whether a dialog took `what`; the window has handled it by the time this returns.
   bool took(bool ok, const fs::path& what) const {
-    EXPECT_TRUE(ok) << "no dialog took " << utf8(what.wstring()) << "\n" << describe_windows(pid());
+    EXPECT_TRUE(ok) << "no dialog took " << utf8(what.wstring());
     send(form_, WM_NULL);
     return ok;
   }
@@ -366,19 +321,13 @@ inline std::string contents(const fs::path& file) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// What the shell was asked to open since clear_record(), in order, once there are `count`
-// such or 10 s have passed.
-inline fs::path record_file() {
-  return work_dir / L"opened.txt";
-}
-inline void clear_record() {
-  fs::remove(record_file());
-}
+// What the shell was asked to open since the record was removed, in order, once there are
+// `count` such or 10 s have passed.
 inline std::vector<std::string> recorded(std::size_t count = 0) {
   std::vector<std::string> lines;
   wait_until([&] {
     lines.clear();
-    std::ifstream in(record_file());
+    std::ifstream in(record_file);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines.size() >= count;
   });
@@ -402,25 +351,19 @@ int wmain(int argc, wchar_t** argv) {
   // Unix paths, which are on drive Z: for a Windows program.
   product_dir = L"Z:" + fs::path(argv[1]).make_preferred().wstring();
   work_dir = L"Z:" + fs::path(argv[2]).make_preferred().wstring();
+  record_file = work_dir / L"opened.txt";
   // Per-monitor aware (version 2), so the windows of a program at any dpi measure as they
   // are drawn.
-  using SetContext = BOOL(WINAPI*)(HANDLE);
-  if (const auto set = reinterpret_cast<SetContext>(reinterpret_cast<void (*)()>(
-          GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")))) {
-    set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
-  }
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   // Web addresses and PDF files go to the recorder. Wine's class root is the machine's
   // classes alone, so the handlers go there; the prefix is the tests' own.
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::wstring command =
-      L"\"" + std::wstring(self) + L"\" record \"" + record_file().wstring() + L"\" \"%1\"";
-  for (const auto& [key, value] : {std::pair{L"http\\shell\\open\\command", command},
-                                   std::pair{L"https\\shell\\open\\command", command},
-                                   std::pair{L".pdf", std::wstring(L"TarvelloTest.Pdf")},
-                                   std::pair{L"TarvelloTest.Pdf\\shell\\open\\command", command}}) {
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, value.c_str(),
-                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  }
+      L"\"" + std::wstring(self) + L"\" record \"" + record_file.wstring() + L"\" \"%1\"";
+  RegSetValueW(HKEY_CLASSES_ROOT, L".pdf", REG_SZ, L"TarvelloTest.Pdf", 0);
+  for (const wchar_t* type : {L"http", L"https", L"TarvelloTest.Pdf"})
+    RegSetValueW(HKEY_CLASSES_ROOT, (type + std::wstring(L"\\shell\\open\\command")).c_str(),
+                 REG_SZ, command.c_str(), 0);
   return RUN_ALL_TESTS();
 }

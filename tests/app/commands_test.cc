@@ -4,20 +4,73 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <deque>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "app/messages.h"
 #include "links/code_list.h"
 #include "platform/file.h"
-#include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using app::layout::Role;
 using testing_support::listing;
-using testing_support::message;
 using testing_support::write_file;
+
+std::string message(std::string_view text) {
+  return "message:" + std::string(text);
+}
+
+// The dialogs answered from a script (an unscripted one counts as cancelled), what the
+// commands asked for written down, and posted tasks queued until the test runs them, as
+// a window's event loop would.
+struct ScriptedDesktop : app::Desktop {
+  std::deque<std::optional<app::PickedFile>> files;
+  std::deque<std::optional<std::string>> folders;
+  std::vector<std::string> events, captions, initial_dirs;  // events: messages, busy, opened
+  std::mutex guard;
+  std::deque<std::function<void()>> tasks;
+
+  template <typename T>
+  static std::optional<T> next(std::deque<std::optional<T>>& script) {
+    std::optional<T> answer = script.empty() ? std::nullopt : script.front();
+    if (!script.empty()) script.pop_front();
+    return answer;
+  }
+  void show_message(const std::string& text) override { events.push_back(message(text)); }
+  void set_busy(bool busy) override { events.push_back(busy ? "busy" : "idle"); }
+  void show_progress(const std::string& caption, int) override { captions.push_back(caption); }
+  std::optional<app::PickedFile> pick_pdf_file(const std::string& initial_dir) override {
+    initial_dirs.push_back(initial_dir);
+    return next(files);
+  }
+  std::optional<std::string> pick_folder() override { return next(folders); }
+  void open_address(const std::string& address) override { events.push_back("open:" + address); }
+  void end_process() override { events.push_back("end"); }
+  void post(std::function<void()> task) override {
+    std::lock_guard lock(guard);
+    tasks.push_back(std::move(task));
+  }
+  // Runs what was posted, in order, until `done` holds (at most ten seconds).
+  bool pump_until(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+      std::function<void()> task = [] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      };
+      {
+        std::lock_guard lock(guard);
+        if (!tasks.empty()) task = std::move(tasks.front()), tasks.pop_front();
+      }
+      task();
+    }
+    return done();
+  }
+};
 
 struct Window {
   Window() { write_file(dir.file("books.ini"), "reader"); }
@@ -28,7 +81,7 @@ struct Window {
     return out;
   }
   testing_support::TempDir dir;
-  testing_support::ScriptedDesktop desktop;
+  ScriptedDesktop desktop;
   app::WindowState state{dir.path()};
 };
 

@@ -155,22 +155,19 @@ TEST(ReadBook, TruncatedOrExtendedContainersNeverPass) {
 }
 
 TEST(ExtractNames, HostileTitlesBecomePlainNamesInsideTheFolder) {
+  // clang-format off
   const std::pair<const char*, const char*> cases[] = {
-      {"第一章", "001-第一章.pdf"},
-      {"../../evil", "001-_.._evil.pdf"},
-      {"..\\..\\evil", "001-_.._evil.pdf"},
-      {"C:\\Windows\\x", "001-C__Windows_x.pdf"},
-      {"<>:\"|?*", "001-_______.pdf"},
+      {"第一章", "001-第一章.pdf"},             {"../../evil", "001-_.._evil.pdf"},
+      {"..\\..\\evil", "001-_.._evil.pdf"},     {"C:\\Windows\\x", "001-C__Windows_x.pdf"},
+      {"<>:\"|?*", "001-_______.pdf"},         {"..", "001.pdf"},
+      {" . . ", "001.pdf"},                   {"  .title. ", "001-title.pdf"},
+      {"esc\x1b[2J", "001-esc_[2J.pdf"},       {"bad\xff\xfeutf8", "001-bad__utf8.pdf"},
       {"CON", "001-CON.pdf"},  // the number in front keeps it off every device name
-      {"..", "001.pdf"},
-      {" . . ", "001.pdf"},
-      {"  .title. ", "001-title.pdf"},
-      {"esc\x1b[2J", "001-esc_[2J.pdf"},
       {"c1\xc2\x9b", "001-c1_.pdf"},          // U+009B, a terminal's escape
       {"txt.\u202Efdp", "001-txt._fdp.pdf"},  // no name that reads backwards
-      {"bad\xff\xfeutf8", "001-bad__utf8.pdf"},
-      {"cut\xe4\xb8", "001-cut__.pdf"},  // a character missing its last byte
+      {"cut\xe4\xb8", "001-cut__.pdf"},        // a character missing its last byte
   };
+  // clang-format on
   for (const auto& [title, name] : cases) EXPECT_EQ(extract_file_name(1, 1, title), name) << title;
   // Wide enough to sort in book order; long titles cut between characters.
   EXPECT_EQ(extract_file_name(42, 1000, ""), "0042.pdf");

@@ -8,12 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "container/format.h"
 #include "platform/encoding.h"
 #include "platform/file.h"
-#include "support/scripted_desktop.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -133,19 +131,6 @@ std::string forge_book(const std::string& name,
   }
   const std::string index = platform::utf8_to_cp936(container::index_text(name, entries)).value();
   return bytes + index + container::trailer_bytes(static_cast<std::uint32_t>(index.size()));
-}
-
-bool ScriptedDesktop::pump_until(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!done() && std::chrono::steady_clock::now() < deadline) {
-    std::function<void()> task = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
-    {
-      std::lock_guard lock(guard_);
-      if (!tasks_.empty()) task = std::move(tasks_.front()), tasks_.pop_front();
-    }
-    task();
-  }
-  return done();
 }
 
 }  // namespace testing_support

@@ -243,7 +243,7 @@ int each_call_fails(Fault fault, const std::function<bool()>& attempt,
 }
 
 TEST(Faults, NoFailedCallLosesABookOrLeavesAFile) {
-  for (Fault fault : {Fault::disk_full, Fault::io, Fault::no_permission}) {
+  for (Fault fault : {Fault::disk_full, Fault::io, Fault::no_permission, Fault::interrupted}) {
     for (bool rebuild : {false, true}) {
       SCOPED_TRACE(rebuild ? "rebuild" : "first build");
       TempDir in, out;

@@ -52,7 +52,6 @@ BuildResult failed(Step step, Cause cause, std::string file, Error system = {}) 
 BuildResult failed_on(Step step, const std::string& file, const Error& err) {
   const Cause cause = err.kind == ErrorKind::not_found      ? Cause::missing
                       : err.kind == ErrorKind::not_ordinary ? Cause::not_ordinary
-                      : err.kind == ErrorKind::cancelled    ? Cause::cancelled
                                                             : Cause::system;
   return failed(step, cause, file, err);
 }
@@ -300,7 +299,8 @@ BuildResult build(const BuildRequest& request, CreatedFiles& created) {
   }
   if (cancelled(request)) return failed(Step::write_index_block, Cause::cancelled, final_path);
 
-  if (replaces_earlier) {
+  // The earlier book may have been moved away meanwhile; then this is a first build.
+  if (replaces_earlier && platform::path_exists(final_path)) {
     // Look again: whatever stands there now is replaced, so it must still be an e-book.
     if (container::read_book(final_path).error != container::ReadError::none) {
       return failed(Step::replace, Cause::not_an_ebook, final_path);
@@ -346,15 +346,12 @@ std::string book_name_problem(std::string_view name) {
     return "太长，最多 " + std::to_string(kMaxFileNameBytes - kWorkingSuffix.size()) + " 字节";
   }
   if (!platform::is_valid_utf8(name)) return "含有无效的字符";
-  static constexpr std::string_view kReserved = "/\\<>:\"|?*";
   std::string bad;
   std::vector<char32_t> seen;
   for (std::size_t i = 0; i < name.size();) {
     const platform::Utf8Char c = platform::next_utf8(name, i);
     i += c.length;
-    const bool reserved = c.code_point < 0x80 &&
-                          kReserved.find(static_cast<char>(c.code_point)) != std::string_view::npos;
-    if (!reserved && !platform::is_control_or_direction(c.code_point)) continue;
+    if (!container::is_unsafe_in_name(c.code_point)) continue;
     if (std::find(seen.begin(), seen.end(), c.code_point) != seen.end()) continue;
     seen.push_back(c.code_point);
     if (!bad.empty()) bad += ' ';
@@ -372,8 +369,8 @@ Failure check_request(const BuildRequest& request) {
   } else if (request.entries.empty()) {
     f.cause = Cause::no_files;
   } else if (request.entries.size() > static_cast<std::size_t>(container::kMaxEntries)) {
-    // The window and the CLI stop at the limit already; a book past it would be refused
-    // by its own reader, so no caller may write one.
+    // The window stops at the limit already; a book past it would be refused by its own
+    // reader, so no caller may write one.
     f.cause = Cause::too_many_files;
   } else if (std::string problem = book_name_problem(request.book_name); !problem.empty()) {
     f.cause = Cause::invalid_name;

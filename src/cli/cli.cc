@@ -156,15 +156,6 @@ int pack(const PackArgs& args, Streams& streams, const std::string& exe_dir) {
     return report_failure(*failure, streams);
   auto& entries = std::get<std::vector<booklist::Entry>>(collected);
 
-  // The window simply stops adding at the limit; here the user named every file, so
-  // quietly leaving some out would make a different book than asked for.
-  if (entries.size() > static_cast<std::size_t>(booklist::BookList::kMaxEntries)) {
-    return report_failure(
-        "文件太多：一本电子书最多容纳 " + std::to_string(booklist::BookList::kMaxEntries) +
-            " 个 PDF 文件，这里给出了 " + std::to_string(entries.size()) + " 个。",
-        streams);
-  }
-
   ProgressBar bar(streams.err, streams.err_is_terminal);
   builder::BuildRequest request{
       args.name,
@@ -188,24 +179,13 @@ int pack(const PackArgs& args, Streams& streams, const std::string& exe_dir) {
 
 std::optional<container::Book> open_book(const std::string& path, Streams& streams,
                                          std::optional<platform::File>* keep = nullptr) {
-  platform::Error error;
-  auto file = platform::File::open_read(path, error);
-  container::ReadResult result;
-  if (file) {
-    result = container::read_book(*file);
-  } else {
-    result.error = error.kind == platform::ErrorKind::not_ordinary
-                       ? container::ReadError::not_ordinary
-                       : container::ReadError::io;
-    result.system = error;
-  }
+  container::ReadResult result = container::read_book(path, keep);
   if (result.error != container::ReadError::none || !result.book) {
     report_failure(
         "无法读取电子书" + platform::quoted(path) + "：" + container::describe(result) + "。",
         streams);
     return std::nullopt;
   }
-  if (keep) *keep = std::move(file);
   return std::move(result.book);
 }
 

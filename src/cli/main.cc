@@ -135,13 +135,20 @@ std::vector<std::string> command_line_words() {
 
 }  // namespace
 
+// Set once the command has ended and cleaned up after itself.
+HANDLE finished = nullptr;
+
 BOOL WINAPI on_console_event(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
   interrupted = true;
+  // A closed console ends the process as soon as this returns, so wait for the command
+  // to remove its working files, within the five seconds the system allows.
+  if (event == CTRL_CLOSE_EVENT && finished) WaitForSingleObject(finished, 4500);
   return TRUE;
 }
 
 int main() {
+  finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(on_console_event, TRUE);
   HandleBuffer out_buffer(STD_OUTPUT_HANDLE);
   HandleBuffer err_buffer(STD_ERROR_HANDLE);
@@ -151,6 +158,7 @@ int main() {
   err << std::unitbuf;
   int code = cli::run(command_line_words(), {out, err, err_buffer.is_console(), &interrupted},
                       platform::executable_dir());
+  if (finished) SetEvent(finished);
   // What could not be written out is no success.
   if (!out.flush() && code == platform::kExitOk) {
     err << platform::texts::kOutputFailed << platform::system_message(GetLastError()) << "\n";
@@ -169,6 +177,8 @@ void on_signal(int) {
 int main(int argc, char** argv) {
   struct sigaction action {};
   action.sa_handler = on_signal;
+  // The flag is looked at between pieces of work; the calls in flight go on undisturbed.
+  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
   // Past a file-size limit a write then fails with EFBIG, which is reported and cleaned

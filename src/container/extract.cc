@@ -13,12 +13,6 @@ namespace {
 constexpr std::array<std::string_view, 8> kDeviceNames = {"CON", "PRN", "AUX",    "NUL",
                                                           "COM", "LPT", "CONIN$", "CONOUT$"};
 
-bool is_unsafe(char32_t c) {
-  static constexpr std::string_view kReserved = "/\\<>:\"|?*";
-  return platform::is_control_or_direction(c) ||
-         (c < 0x80 && kReserved.find(static_cast<char>(c)) != std::string_view::npos);
-}
-
 bool is_dot_or_space(char c) {
   return c == '.' || c == ' ';
 }
@@ -38,7 +32,7 @@ std::string safe_title(std::string_view title) {
   std::string replaced;
   for (std::size_t i = 0; i < title.size();) {
     const platform::Utf8Char c = platform::next_utf8(title, i);
-    if (!c.valid || is_unsafe(c.code_point)) {
+    if (!c.valid || is_unsafe_in_name(c.code_point)) {
       replaced += '_';
     } else {
       replaced.append(title, i, c.length);
@@ -57,6 +51,12 @@ std::string safe_title(std::string_view title) {
   }
   trim_dots_and_spaces(cut);
   return cut;
+}
+
+bool is_unsafe_in_name(char32_t c) {
+  static constexpr std::string_view kReserved = "/\\<>:\"|?*";
+  return platform::is_control_or_direction(c) ||
+         (c < 0x80 && kReserved.find(static_cast<char>(c)) != std::string_view::npos);
 }
 
 bool is_device_name(std::string_view name) {

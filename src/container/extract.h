@@ -38,6 +38,10 @@ std::string single_file_name(std::string_view title);
 // COM1 to COM9, LPT1 to LPT9 (and their superscript digits), CONIN$, CONOUT$, in any case.
 bool is_device_name(std::string_view name);
 
+// True for a character no file name may hold: / \ < > : " | ? * and the controls and
+// text-direction marks that would hide what a name says.
+bool is_unsafe_in_name(char32_t c);
+
 // Why taking a PDF out stopped.
 struct ExtractFailure {
   enum class What {

@@ -1,6 +1,6 @@
 #include "container/format.h"
 
-#include <limits>
+#include <utility>
 
 #include "platform/encoding.h"
 #include "platform/text.h"
@@ -210,7 +210,7 @@ ReadResult read_book(platform::File& file) {
   return parse_index(index, index_offset, *size);
 }
 
-ReadResult read_book(const std::string& path) {
+ReadResult read_book(const std::string& path, std::optional<platform::File>* keep) {
   ReadResult result;
   auto file = platform::File::open_read(path, result.system);
   if (!file) {
@@ -218,7 +218,9 @@ ReadResult read_book(const std::string& path) {
                                                                            : ReadError::io;
     return result;
   }
-  return read_book(*file);
+  result = read_book(*file);
+  if (keep && result.error == ReadError::none) *keep = std::move(file);
+  return result;
 }
 
 namespace {

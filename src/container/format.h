@@ -99,7 +99,9 @@ bool is_index_block(std::string_view bytes);
 
 // Reads a container's tail only (trailer and index), never its payload.
 ReadResult read_book(platform::File& file);
-ReadResult read_book(const std::string& path);
+// The same for the file at `path`; the file is handed to `keep`, if given, when it holds
+// a book.
+ReadResult read_book(const std::string& path, std::optional<platform::File>* keep = nullptr);
 
 // A short Chinese description of a read error, for messages.
 std::string describe(const ReadResult& result);

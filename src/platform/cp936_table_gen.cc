@@ -6,6 +6,7 @@
 // nothing, lead bytes 0x81 to 0xFE by trail bytes 0x40 to 0xFE (0x7F included, never used).
 #include <iconv.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -48,7 +49,12 @@ int main(int argc, char** argv) {
   out << "};\n";
   iconv_close(to_utf32);
   // Code page 936 assigns over 21,000 pairs: a converter that gives far fewer is broken.
-  if (assigned < 21000 || !out.flush()) {
+  if (!out.flush()) {
+    std::cerr << "cp936_table_gen: cannot write " << argv[1] << "\n";
+    std::remove(argv[1]);
+    return 1;
+  }
+  if (assigned < 21000) {
     std::cerr << "cp936_table_gen: only " << assigned << " cells converted\n";
     std::remove(argv[1]);
     return 1;

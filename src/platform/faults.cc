@@ -60,17 +60,12 @@ void disarm() {
   arm(0, Fault::io);
 }
 
-std::uint64_t calls() {
-  std::lock_guard lock(guard);
-  return count;
-}
-
 bool fired() {
   std::lock_guard lock(guard);
   return hit;
 }
 
-const std::string& fired_path() {
+std::string fired_path() {
   std::lock_guard lock(guard);
   return hit_path;
 }

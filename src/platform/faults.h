@@ -14,11 +14,9 @@ enum class Fault { disk_full, no_permission, io, interrupted };
 // The `nth` file-system call from now (1 for the next one) fails with `fault`.
 void arm(std::uint64_t nth, Fault fault);
 void disarm();
-// Calls made since the last arm() or disarm().
-std::uint64_t calls();
 // Whether the armed call has come, and the file it was about.
 bool fired();
-const std::string& fired_path();
+std::string fired_path();
 
 // Called by the platform layer before each system call about `path`: true when this
 // call is to fail; errno (or the thread's last error on Windows) is then set.

@@ -59,7 +59,7 @@ bool path_exists(const std::string& path);
 bool is_folder(const std::string& path);
 
 // Size in bytes of the regular file at `path`; a folder, pipe or device is refused
-// (ErrorKind::not_ordinary) without being opened.
+// (ErrorKind::not_ordinary) without a byte read from it.
 std::optional<std::uint64_t> file_size(const std::string& path, Error& err);
 
 // Removes exactly one file of that literal name; never a folder, never a pattern.

@@ -8,7 +8,6 @@ namespace stub::texts {
 inline constexpr std::string_view kNoBook = "此文件不含电子书内容。";
 inline constexpr std::string_view kDamaged = "电子书已损坏，无法打开：";
 inline constexpr std::string_view kUnreadable = "无法读取电子书文件：";
-inline constexpr std::string_view kCannotTakeOut = "无法取出";  // + quoted title + "：" + why
 inline constexpr std::string_view kNoTempFolder = "无法建立临时文件夹：";
 inline constexpr std::string_view kFiles = "个文件";
 inline constexpr std::string_view kNoTitle = "（无标题）";

@@ -124,6 +124,15 @@ TEST_F(Build, ARebuildReplacesTheEarlierBookAndAFailedOneKeepsIt) {
   req.progress = [&](std::uint64_t done, std::uint64_t) { stop = done > 0; };
   expect_clean_failure(req, Step::copy_pdf, Cause::cancelled, "已停止");
   EXPECT_EQ(read_file(out.file("ab.exe")), second);
+
+  // The earlier book taken away meanwhile: the new one is made all the same.
+  req = request("ab", {{"a", pdf("a.pdf", "fourth")}});
+  req.progress = [&](std::uint64_t, std::uint64_t) {
+    platform::Error ignored;
+    platform::delete_file(out.file("ab.exe"), ignored);
+  };
+  ASSERT_TRUE(write_ebook(req).ok);
+  EXPECT_EQ(read_file(out.file("ab.exe")).substr(kPayloadOffset, 6), "fourth");
 }
 
 // One row per way a build can be refused before it writes: each names its cause.

@@ -39,7 +39,8 @@ bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::DragEnter:
     case QEvent::DragMove:
     case QEvent::Drop:
-    case QEvent::Shortcut: {
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu: {
       auto* widget = qobject_cast<QWidget*>(watched);
       return widget && widget->window() == window_;
     }

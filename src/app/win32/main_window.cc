@@ -278,13 +278,17 @@ bool MainWindow::list_key(const MSG& message) {
   return true;
 }
 
-bool MainWindow::blocked(const MSG& message) const {
+bool MainWindow::blocked(MSG& message) const {
   if (!app::building(state_)) return false;
   // Keys and clicks meant for the controls; the frame's own (moving it, closing it,
-  // Alt+F4) still come through.
-  return (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST &&
-          message.message != WM_SYSKEYDOWN && message.message != WM_SYSKEYUP &&
-          message.message != WM_SYSCHAR) ||
+  // Alt+F4) still come through, to the frame: the name's box would take Alt+Backspace
+  // as its undo.
+  if (message.message == WM_SYSKEYDOWN || message.message == WM_SYSKEYUP ||
+      message.message == WM_SYSCHAR) {
+    message.hwnd = form_;
+    return false;
+  }
+  return (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) ||
          (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST);
 }
 
@@ -307,7 +311,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
     case WM_SETCURSOR:
-      if (desktop_.busy()) {
+      if (app::building(state_)) {
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
         return TRUE;
       }

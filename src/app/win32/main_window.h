@@ -57,7 +57,7 @@ class MainWindow {
   void refresh_titles();
   void read_book_name();
   // While a build runs the window paints and moves, but its controls take no input.
-  bool blocked(const MSG& message) const;
+  bool blocked(MSG& message) const;
   int px(int twips) const { return app::layout::to_pixels(twips, dpi_); }
 
   HINSTANCE instance_;

@@ -46,7 +46,6 @@ void Win32Desktop::show_message(const std::string& text) {
 }
 
 void Win32Desktop::set_busy(bool busy) {
-  busy_ = busy;
   SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 

@@ -26,7 +26,6 @@ class Win32Desktop final : public app::Desktop {
 
   // The window that owns every dialog, message box and shell call.
   void set_owner(HWND owner) { owner_ = owner; }
-  bool busy() const { return busy_; }
 
   void show_message(const std::string& text) override;
   void set_busy(bool busy) override;
@@ -43,7 +42,6 @@ class Win32Desktop final : public app::Desktop {
 
   HINSTANCE instance_;
   HWND owner_ = nullptr;
-  bool busy_ = false;
   ITaskbarList3* taskbar_ = nullptr;  // the taskbar button's progress, from Windows 7 on
   bool taskbar_tried_ = false;
 };

@@ -380,7 +380,7 @@ void MainWindow::on_drop(HDROP drop) {
   for (UINT i = 0; i < count; ++i) {
     std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
     path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
-    paths.push_back(platform::wide_to_utf8(path));
+    if (desktop_.usable(path)) paths.push_back(platform::wide_to_utf8(path));
   }
   DragFinish(drop);
   read_selection();

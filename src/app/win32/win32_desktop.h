@@ -26,6 +26,8 @@ class Win32Desktop final : public app::Desktop {
 
   // The window that owns every dialog, message box and shell call.
   void set_owner(HWND owner) { owner_ = owner; }
+  // False, after saying so, when `path` is too long for the file calls the build makes.
+  bool usable(const std::wstring& path);
 
   void show_message(const std::string& text) override;
   void set_busy(bool busy) override;
@@ -37,9 +39,6 @@ class Win32Desktop final : public app::Desktop {
   [[noreturn]] void end_process() override;
 
  private:
-  // False, after saying so, when `path` is too long for the file calls the build makes.
-  bool usable(const std::wstring& path);
-
   HINSTANCE instance_;
   HWND owner_ = nullptr;
   ITaskbarList3* taskbar_ = nullptr;  // the taskbar button's progress, from Windows 7 on

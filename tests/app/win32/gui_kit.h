@@ -296,11 +296,13 @@ class App : public Process {
 
   // Files and folders dropped on the window from Explorer: a DROPFILES head (the same for
   // 32 and 64 bits), then each name in wide characters ended by a NUL, and one more NUL.
-  void drop(const std::vector<fs::path>& files) const {
+  // Handled by the time this returns, unless `posted`.
+  void drop(const std::vector<fs::path>& files, bool posted = false) const {
     const DROPFILES head{sizeof head, {10, 10}, FALSE, TRUE};
     std::wstring block(reinterpret_cast<const wchar_t*>(&head), sizeof head / sizeof(wchar_t));
     for (const fs::path& file : files) block += file.wstring() + L'\0';
-    send(form_, WM_DROPFILES, remote(form_, block.c_str(), (block.size() + 1) * sizeof(wchar_t)));
+    const LPARAM at = remote(form_, block.c_str(), (block.size() + 1) * sizeof(wchar_t));
+    posted ? PostMessageW(form_, WM_DROPFILES, at, 0) : send(form_, WM_DROPFILES, at);
   }
 
  private:

@@ -90,6 +90,13 @@ void add_by_drop(Scenario& s) {
 // Then from the keyboard, on a clicked row: Delete, Ctrl+Up and Ctrl+Down do what the
 // buttons do. The selection shows when the window has taken the keys.
 void add_by_drop_reorder_with_keys(Scenario& s) {
+  // A path longer than the build's file calls take is refused at once, and said so.
+  const fs::path deep = s.docs / std::wstring(MAX_PATH, L'长');
+  s.app.drop({deep}, true);
+  const auto message = wait_message(s.app.pid());
+  ASSERT_TRUE(message);
+  EXPECT_EQ(message->text, wide(platform::fill(app::text::kPathTooLong, {"259"})) + deep.wstring());
+  ASSERT_TRUE(press(message->hwnd, IDOK));
   add_by_drop(s);
   ASSERT_TRUE(bring_to_front(s.app.form()));
   const auto step = [&](int row, std::initializer_list<BYTE> keys, int selected,

@@ -2,7 +2,6 @@
 # needs when they are missing, then builds what it runs.
 
 JOBS ?= $(shell nproc)
-SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 # Linux build and tests
 DEBS_LINUX := cmake make g++ libgtest-dev libcli11-dev \

@@ -33,7 +33,8 @@ while [ $i -le 8 ]; do
   head -c 50331648 /dev/urandom > "$work/in/$i.pdf"
   i=$((i + 1))
 done
-pdfs="$work/in/1.pdf $work/in/2.pdf $work/in/3.pdf $work/in/4.pdf $work/in/5.pdf $work/in/6.pdf $work/in/7.pdf $work/in/8.pdf"
+# Named from inside their folder, so a path with spaces cannot split them.
+pdfs="1.pdf 2.pdf 3.pdf 4.pdf 5.pdf 6.pdf 7.pdf 8.pdf"
 
 now_ns() { date +%s%N; }
 
@@ -44,7 +45,8 @@ now_ns() { date +%s%N; }
 run_cat() {
   start=$(now_ns)
   # shellcheck disable=SC2086
-  /usr/bin/time -f %M -o "$work/cat.rss" cat "$work/books.ini" $pdfs > "$work/out/cat.bin"
+  (cd "$work/in" && /usr/bin/time -f %M -o "$work/cat.rss" cat "$work/books.ini" $pdfs \
+    > "$work/out/cat.bin")
   sync "$work/out/cat.bin"
   end=$(now_ns)
   echo $((end - start)) >> "$work/cat.times"
@@ -54,8 +56,8 @@ run_cat() {
 run_pack() {
   start=$(now_ns)
   # shellcheck disable=SC2086
-  /usr/bin/time -f %M -o "$work/pack.rss" "$cli" pack --name bench --stub "$work/books.ini" \
-    --out-dir "$work/out" $pdfs > /dev/null
+  (cd "$work/in" && /usr/bin/time -f %M -o "$work/pack.rss" "$cli" pack --name bench \
+    --stub "$work/books.ini" --out-dir "$work/out" $pdfs > /dev/null)
   end=$(now_ns)
   echo $((end - start)) >> "$work/pack.times"
   cat "$work/pack.rss" >> "$work/pack.peaks"

@@ -36,8 +36,6 @@ class MainWindow : public QWidget {
   // Files and folders dropped on the window (or handed over as if they were).
   void drop(std::vector<std::string> paths);
   const app::WindowState& state() const { return state_; }
-  app::Desktop& desktop() { return *desktop_; }
-  int dpi() const { return dpi_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -56,9 +56,7 @@ ErrorKind kind_of(int code) {
 }
 
 bool fail(Error& err, int code) {
-  err.code = code;
-  err.message = std::strerror(code);
-  err.kind = kind_of(code);
+  err = system_error(static_cast<unsigned long>(code));
   return false;
 }
 
@@ -140,6 +138,11 @@ bool is_ordinary_file(const std::string& path) {
   if (name.empty() || name[0] == '.') return false;
   struct stat st;
   return stat_of(path, st, true) && S_ISREG(st.st_mode);
+}
+
+Error system_error(unsigned long code) {
+  const int errno_code = static_cast<int>(code);
+  return {errno_code, std::strerror(errno_code), kind_of(errno_code)};
 }
 
 bool path_exists(const std::string& path) {

@@ -57,9 +57,7 @@ ErrorKind kind_of(DWORD code) {
 }
 
 bool fail(Error& err, DWORD code) {
-  err.code = static_cast<int>(code);
-  err.message = system_message(code);
-  err.kind = kind_of(code);
+  err = system_error(code);
   return false;
 }
 
@@ -447,6 +445,10 @@ Copy File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t le
   Error ignored;
   set_position(in, *source_here, ignored);
   return result;
+}
+
+Error system_error(unsigned long code) {
+  return {static_cast<int>(code), system_message(code), kind_of(code)};
 }
 
 std::string system_message(unsigned long code) {

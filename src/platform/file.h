@@ -86,6 +86,9 @@ bool make_executable(const std::string& path, Error& err);
 std::string system_message(unsigned long code);
 #endif
 
+// A system error code (errno, or GetLastError() on Windows) with its text and its kind.
+Error system_error(unsigned long code);
+
 // Names (without folder) of the ordinary files directly in `dir`, as is_ordinary_file
 // judges them; folders, hidden and system files are left out. Unsorted.
 std::optional<std::vector<std::string>> list_ordinary_files(const std::string& dir, Error& err);

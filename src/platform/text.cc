@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "platform/encoding.h"
 
@@ -71,6 +70,7 @@ std::string describe(const Error& error) {
   return error.message.empty() ? "系统拒绝了这一操作" : error.message;
 }
 
+#ifndef _WIN32
 bool close_standard_output(Error& err) {
   errno = 0;
   bool ok = std::fflush(stdout) == 0 && !std::ferror(stdout);
@@ -80,10 +80,9 @@ bool close_standard_output(Error& err) {
     if (code == 0) code = errno;
   }
   if (ok) return true;
-  err.code = code != 0 ? code : EIO;
-  err.message = std::strerror(err.code);
-  err.kind = err.code == ENOSPC ? ErrorKind::disk_full : ErrorKind::io;
+  err = system_error(static_cast<unsigned long>(code != 0 ? code : EIO));
   return false;
 }
+#endif
 
 }  // namespace platform

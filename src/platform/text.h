@@ -45,8 +45,10 @@ std::string fill(std::string_view pattern, std::initializer_list<std::string_vie
 // system's own text otherwise.
 std::string describe(const Error& error);
 
+#ifndef _WIN32
 // Flushes and closes the standard output; false, with the reason, when what was printed
 // did not all arrive (a full disk, a closed pipe).
 bool close_standard_output(Error& err);
+#endif
 
 }  // namespace platform

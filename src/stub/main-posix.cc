@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,7 +64,7 @@ std::optional<std::string> temporary_folder(platform::Error& err) {
   while (pattern.size() > 1 && pattern.back() == '/') pattern.pop_back();
   pattern += "/tarvello-XXXXXX";
   if (!mkdtemp(pattern.data())) {
-    err = {errno, std::strerror(errno), platform::ErrorKind::other};
+    err = platform::system_error(static_cast<unsigned long>(errno));
     return std::nullopt;
   }
   return pattern;
@@ -79,8 +78,7 @@ int run_opener(const std::string& path, platform::Error& err) {
   pid_t pid = 0;
   int started = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
   if (started != 0) {
-    err.code = started;
-    err.message = std::strerror(started);
+    err = platform::system_error(static_cast<unsigned long>(started));
     return -1;
   }
   int status = 0;

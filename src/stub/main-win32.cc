@@ -51,7 +51,7 @@ std::optional<std::string> new_temporary_folder(platform::Error& err) {
   wchar_t base[MAX_PATH + 1];
   DWORD n = GetTempPathW(MAX_PATH + 1, base);
   if (n == 0 || n > MAX_PATH) {
-    err.message = platform::system_message(GetLastError());
+    err = platform::system_error(GetLastError());
     return std::nullopt;
   }
   static ULONGLONG counter = 0;
@@ -64,7 +64,7 @@ std::optional<std::string> new_temporary_folder(platform::Error& err) {
     if (CreateDirectoryW(path.c_str(), nullptr)) return platform::wide_to_utf8(path);
     if (GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
-  err.message = platform::system_message(GetLastError());
+  err = platform::system_error(GetLastError());
   return std::nullopt;
 }
 

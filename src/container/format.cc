@@ -1,5 +1,6 @@
 #include "container/format.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/encoding.h"
@@ -176,6 +177,91 @@ bool is_index_block(std::string_view bytes) {
   return parse_index(bytes, offset, offset + bytes.size() + kTrailerSize).error == ReadError::none;
 }
 
+namespace {
+
+std::uint32_t little_endian(const unsigned char* bytes, int n) {
+  std::uint32_t value = 0;
+  for (int i = n - 1; i >= 0; --i) value = (value << 8) | bytes[i];
+  return value;
+}
+
+// Where a signed program's certificate table begins: the security directory (data
+// directory 4) of a PE image whose table ends exactly at the end of the file; 0 when the
+// file carries none. A table that claims to pass the end of the file is damage.
+struct Signature {
+  ReadError error = ReadError::none;
+  std::uint64_t table_offset = 0;
+};
+
+Signature find_signature(platform::File& file, std::uint64_t size, platform::Error& err) {
+  Signature out;
+  unsigned char dos[64];
+  if (size < sizeof dos) return out;
+  if (!file.read_exact_at(0, dos, sizeof dos, err)) return {ReadError::io, 0};
+  if (dos[0] != 'M' || dos[1] != 'Z') return out;
+  // The signature, the file header and the optional header up to its 16th directory.
+  constexpr std::size_t kHeaders = 4 + 20 + 112 + 16 * 8;
+  const std::uint64_t pe = little_endian(dos + 0x3c, 4);
+  unsigned char h[kHeaders];
+  if (pe > size || size - pe < kHeaders) return out;
+  if (!file.read_exact_at(pe, h, sizeof h, err)) return {ReadError::io, 0};
+  if (h[0] != 'P' || h[1] != 'E' || h[2] != 0 || h[3] != 0) return out;
+  const std::uint32_t optional_size = little_endian(h + 4 + 16, 2);
+  const unsigned char* optional = h + 24;
+  const std::uint32_t magic = little_endian(optional, 2);
+  std::size_t directories = 0;
+  if (magic == 0x10b) directories = 96;       // PE32
+  else if (magic == 0x20b) directories = 112;  // PE32+
+  else return out;
+  const std::uint32_t count = little_endian(optional + directories - 4, 4);
+  constexpr std::size_t kSecurity = 4;
+  if (count <= kSecurity || optional_size < directories + (kSecurity + 1) * 8) return out;
+  const std::uint64_t offset = little_endian(optional + directories + kSecurity * 8, 4);
+  const std::uint64_t length = little_endian(optional + directories + kSecurity * 8 + 4, 4);
+  if (offset == 0 || length == 0) return out;
+  if (offset > size || length > size - offset) return {ReadError::bad_signature, 0};
+  if (offset + length == size) out.table_offset = offset;
+  return out;
+}
+
+// Trailer and index of a book whose own bytes end at `end` (the file's end, or where
+// its signature begins).
+ReadResult read_tail(platform::File& file, std::uint64_t end) {
+  ReadResult result;
+  // The stub region, at least one PDF byte and the trailer.
+  if (end < kPayloadOffset + 1 + kTrailerSize) return fail(ReadError::too_small);
+  // No position in a longer file could be written down.
+  if (end > kMaxContainerSize) return fail(ReadError::too_large);
+
+  unsigned char trailer[kTrailerSize];
+  if (!file.read_exact_at(end - kTrailerSize, trailer, sizeof trailer, result.system)) {
+    result.error = ReadError::io;
+    return result;
+  }
+  const std::uint32_t raw = little_endian(trailer, kTrailerSize);
+  // Stored as a signed 32-bit integer: the top bit set means a negative length.
+  if (raw == 0 || raw > kMaxNumber || raw > end - kTrailerSize - kPayloadOffset) {
+    return fail(ReadError::bad_trailer);
+  }
+  if (raw > kMaxIndexSize) return fail(ReadError::index_too_large);
+
+  std::uint64_t index_offset = end - kTrailerSize - raw;
+  std::string index(raw, '\0');
+  if (!file.read_exact_at(index_offset, index.data(), index.size(), result.system)) {
+    result.error = ReadError::io;
+    return result;
+  }
+  return parse_index(index, index_offset, end);
+}
+
+// Failures that say only that no index ends here, not that a found index is damaged.
+bool no_index_here(ReadError error) {
+  return error == ReadError::bad_trailer || error == ReadError::index_too_large ||
+         error == ReadError::index_not_cp936 || error == ReadError::no_name_line;
+}
+
+}  // namespace
+
 ReadResult read_book(platform::File& file) {
   ReadResult result;
   auto size = file.size(result.system);
@@ -183,31 +269,37 @@ ReadResult read_book(platform::File& file) {
     result.error = ReadError::io;
     return result;
   }
-  // The stub region, at least one PDF byte and the trailer.
-  if (*size < kPayloadOffset + 1 + kTrailerSize) return fail(ReadError::too_small);
-  // No position in a longer file could be written down.
-  if (*size > kMaxContainerSize) return fail(ReadError::too_large);
-
-  unsigned char trailer[kTrailerSize];
-  if (!file.read_exact_at(*size - kTrailerSize, trailer, sizeof trailer, result.system)) {
-    result.error = ReadError::io;
-    return result;
+  const Signature signature = find_signature(file, *size, result.system);
+  if (signature.error != ReadError::none) return fail(signature.error);
+  if (signature.table_offset == 0) {
+    result = read_tail(file, *size);
+  } else {
+    // The signer padded the book with zero bytes up to a multiple of 8 before the table.
+    // The trailer may end in zero bytes itself, so each possible padding is tried, the
+    // shortest first; any other byte before the table is not ours.
+    constexpr std::uint64_t kMaxPadding = 7;
+    const std::uint64_t table = signature.table_offset;
+    const std::uint64_t n = std::min(table, kMaxPadding);
+    unsigned char padding[kMaxPadding];
+    if (!file.read_exact_at(table - n, padding, n, result.system)) {
+      result.error = ReadError::io;
+      return result;
+    }
+    result = fail(ReadError::junk_before_signature);
+    for (std::uint64_t pad = 0; pad <= n; ++pad) {
+      if (pad > 0 && padding[n - pad] != 0) break;
+      ReadResult tried = read_tail(file, table - pad);
+      if (tried.error == ReadError::none || tried.error == ReadError::io ||
+          tried.error == ReadError::too_small || tried.error == ReadError::too_large) {
+        result = std::move(tried);
+        break;
+      }
+      if (!no_index_here(tried.error) && no_index_here(result.error)) result = std::move(tried);
+    }
+    if (result.error == ReadError::junk_before_signature) return result;
   }
-  std::uint32_t raw = 0;
-  for (int i = 3; i >= 0; --i) raw = (raw << 8) | trailer[i];
-  // Stored as a signed 32-bit integer: the top bit set means a negative length.
-  if (raw == 0 || raw > kMaxNumber || raw > *size - kTrailerSize - kPayloadOffset) {
-    return fail(ReadError::bad_trailer);
-  }
-  if (raw > kMaxIndexSize) return fail(ReadError::index_too_large);
-
-  std::uint64_t index_offset = *size - kTrailerSize - raw;
-  std::string index(raw, '\0');
-  if (!file.read_exact_at(index_offset, index.data(), index.size(), result.system)) {
-    result.error = ReadError::io;
-    return result;
-  }
-  return parse_index(index, index_offset, *size);
+  if (result.book) result.book->file_size = *size;
+  return result;
 }
 
 ReadResult read_book(const std::string& path, std::optional<platform::File>* keep) {
@@ -261,6 +353,10 @@ std::string describe(const ReadResult& result) {
       return line_of(result) + "所指的文件超出了内容区";
     case ReadError::not_contiguous:
       return line_of(result) + "所指的文件与前后文件不相接";
+    case ReadError::bad_signature:
+      return "文件记录的数字签名超出了文件末尾，已损坏";
+    case ReadError::junk_before_signature:
+      return "数字签名之前有不属于电子书的数据，已损坏";
     case ReadError::too_many_entries:
       return "索引中的文件超过 " + std::to_string(kMaxEntries) + " 个";
   }

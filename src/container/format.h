@@ -70,6 +70,8 @@ enum class ReadError {
   entry_outside,     // an entry outside the payload area
   not_contiguous,    // entries overlap, leave gaps, are empty or out of order
   too_many_entries,  // more than kMaxEntries entry lines
+  bad_signature,     // a certificate table that passes the end of the file
+  junk_before_signature,  // bytes other than the signer's zero padding before the table
 };
 
 struct Book {
@@ -77,7 +79,7 @@ struct Book {
   std::vector<IndexEntry> entries;
   std::uint64_t index_offset = 0;  // 0-based offset of the index block
   std::uint32_t index_length = 0;
-  std::uint64_t file_size = 0;
+  std::uint64_t file_size = 0;     // the whole file, a signature included
 };
 
 struct ReadResult {
@@ -97,7 +99,10 @@ ReadResult parse_index(std::string_view index_bytes, std::uint64_t index_offset,
 // file holds one: it parses as the index of a book whose PDFs end where it begins.
 bool is_index_block(std::string_view bytes);
 
-// Reads a container's tail only (trailer and index), never its payload.
+// Reads a container's tail only (trailer and index), never its payload. A signed book
+// (a PE whose security directory names a certificate table ending at the end of the
+// file) is read as if it ended where the table begins, less the signer's zero padding
+// of at most 7 bytes. Reading never writes, so a signature stays valid.
 ReadResult read_book(platform::File& file);
 // The same for the file at `path`; the file is handed to `keep`, if given, when it holds
 // a book.

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 #include "platform/faults.h"
@@ -132,6 +133,46 @@ TEST_F(Cli, FailuresSayWhatWentWrong) {
     fs::remove_all("x");
     fs::create_directory("x");
   }
+}
+
+// A signed book stays a book: the signer pads it with zero bytes to a multiple of 8 and
+// appends its certificate table. Reading leaves the signature valid, a build over the
+// signed book replaces it as any earlier book of ours, and other bytes before the table
+// are damage.
+TEST_F(Cli, SignedBooksStayBooks) {
+  write_file("books-windows.ini", testing_support::minimal_pe());
+  const auto shell = [&](const std::string& command) {
+    return testing_support::run_shell(dir.path(), command).status;
+  };
+  ASSERT_EQ(shell("openssl req -x509 -newkey rsa:2048 -nodes -keyout k.pem -out c.pem "
+                  "-subj /CN=test -days 2"),
+            0);
+  const std::string sign = "rm -f s.exe && osslsigncode sign -certs c.pem -key k.pem -in ";
+  const std::string verify = "osslsigncode verify -CAfile c.pem s.exe";
+  std::set<std::uintmax_t> paddings;
+  for (std::size_t length = 20; length < 28; ++length) {  // every length modulo 8
+    const std::string pdf = pattern_bytes(length, static_cast<std::uint32_t>(length));
+    write_file("a.pdf", pdf);
+    ASSERT_EQ(run({"pack", "--name", "书", "--for", "windows", "a.pdf"}).code, 0);
+    paddings.insert((8 - fs::file_size("书.exe") % 8) % 8);
+    ASSERT_EQ(shell(sign + "书.exe -out s.exe"), 0);
+    EXPECT_EQ(run({"check", "s.exe"}).out, "结构完整：1 个文件\n") << length;
+    EXPECT_EQ(run({"list", "s.exe"}).out, "书\n590000\t" + std::to_string(length) + "\ta\n");
+    fs::remove_all("x"), fs::create_directory("x");
+    ASSERT_EQ(run({"extract", "s.exe", "x"}).code, 0);
+    EXPECT_EQ(read_file("x/001-a.pdf"), pdf);
+    EXPECT_EQ(shell(verify), 0) << length;
+  }
+  EXPECT_EQ(paddings.size(), 8u);
+
+  fs::rename("s.exe", "书.exe");
+  ASSERT_EQ(run({"pack", "--name", "书", "--for", "windows", "a.pdf", "a.pdf"}).code, 0);
+  EXPECT_EQ(run({"check", "书.exe"}).out, "结构完整：2 个文件\n");
+
+  write_file("j.exe", read_file("书.exe") + "junk");
+  ASSERT_EQ(shell(sign + "j.exe -out s.exe"), 0);
+  EXPECT_EQ(run({"check", "s.exe"}).err,
+            "无法读取电子书“s.exe”：数字签名之前有不属于电子书的数据，已损坏。\n");
 }
 
 // The real program, interrupted, or past a file-size limit, or with its output full.

@@ -115,6 +115,9 @@ TEST(ReadBook, DamagedTrailersAndFilesOfTheWrongSize) {
     EXPECT_EQ(read_bytes(dir, with_trailer(trailer)).error, ReadError::bad_trailer);
   }
   EXPECT_EQ(read_bytes(dir, good.substr(0, kPayloadOffset + 4)).error, ReadError::too_small);
+  // A signature table that would pass the end of the file.
+  const std::string head = testing_support::minimal_pe({kPayloadOffset + 1000, 4096});
+  EXPECT_EQ(read_bytes(dir, head + good.substr(head.size())).error, ReadError::bad_signature);
   EXPECT_EQ(read_book(dir.file("nothing.exe")).error, ReadError::io);
 
   // Sparse files: an index past the limit is refused unread, and a file longer than any

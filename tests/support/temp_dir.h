@@ -51,4 +51,8 @@ std::string forge_book(const std::string& name,
                        const std::vector<std::pair<std::string, std::string>>& pdfs,
                        const std::string& stub = "STUB");
 
+// The headers of a PE32 program with no sections: enough for a signing tool to sign a
+// book headed by it. `security` = {file offset, size} goes into the security directory.
+std::string minimal_pe(std::pair<std::uint32_t, std::uint32_t> security = {0, 0});
+
 }  // namespace testing_support

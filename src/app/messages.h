@@ -34,7 +34,7 @@ inline constexpr std::string_view kMoveUpButton = "上移";
 inline constexpr std::string_view kClearButton = "清空";
 inline constexpr std::string_view kBookNameLabel = "书名：";
 inline constexpr std::string_view kProductTitle = TARVELLO_PRODUCT_TITLE;
-inline constexpr std::string_view kAuthorLabel = "作者：Tarvello 团队";
+inline constexpr std::string_view kAuthorLabel = "作者：" TARVELLO_MAKER;
 inline constexpr std::string_view kContactLabel = "联系邮箱：mail@tarvello.test";
 inline constexpr std::string_view kHomePageLabel = "主页：";
 // Display text only: a click opens the stored home-page address.

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "app/commands.h"
+#include "app/version.h"
 #include "gui_kit.h"
 #include "links/code_list.h"
 #include "support/temp_dir.h"
@@ -253,7 +254,7 @@ TEST(Startup, WithoutTheReaderRefusesToStart) {
 // Both programs run as the user who starts them whatever their name, on Windows 7 to 11
 // (the four ids below), at the screen's own dpi, with the common controls of version 6; the
 // window states its version.
-TEST(Resources, BothProgramsCarryTheirManifestAndTheWindowItsVersion) {
+TEST(Resources, BothProgramsCarryTheirManifestAndVersion) {
   for (const wchar_t* program : {L"Tarvello.exe", L"books.ini"}) {
     HMODULE module =
         LoadLibraryExW((product_dir / program).c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
@@ -271,14 +272,25 @@ TEST(Resources, BothProgramsCarryTheirManifestAndTheWindowItsVersion) {
       EXPECT_NE(manifest.find(part), std::string::npos) << utf8(program) << " lacks " << part;
     }
   }
-  const std::wstring exe = (product_dir / L"Tarvello.exe").wstring();
-  std::string data(GetFileVersionInfoSizeW(exe.c_str(), nullptr), '\0');
-  wchar_t* version = nullptr;
-  UINT chars = 0;
-  ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) &&
-              VerQueryValueW(data.data(), L"\\StringFileInfo\\080404b0\\FileVersion",
-                             reinterpret_cast<void**>(&version), &chars));
-  EXPECT_EQ(std::wstring(version), L"2012.916.0003");
+  // What the files' properties say: the window its version; every e-book what it is and
+  // who made the program, but no name of its own, since each is named after its book.
+  const auto value = [](const wchar_t* program, const wchar_t* field) -> std::wstring {
+    const std::wstring file = (product_dir / program).wstring();
+    std::string data(GetFileVersionInfoSizeW(file.c_str(), nullptr), '\0');
+    wchar_t* text = nullptr;
+    UINT chars = 0;
+    const std::wstring query = std::wstring(L"\\StringFileInfo\\080404b0\\") + field;
+    if (!GetFileVersionInfoW(file.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
+        !VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&text), &chars))
+      return L"(none)";
+    return text;
+  };
+  for (const wchar_t* program : {L"Tarvello.exe", L"books.ini"})
+    EXPECT_EQ(value(program, L"FileVersion"), wide(TARVELLO_FILE_VERSION_TEXT)) << utf8(program);
+  EXPECT_EQ(value(L"books.ini", L"FileDescription"), wide(TARVELLO_BOOK_DESCRIPTION));
+  EXPECT_EQ(value(L"books.ini", L"CompanyName"), wide(TARVELLO_MAKER));
+  EXPECT_EQ(value(L"books.ini", L"OriginalFilename"), L"(none)");
+  EXPECT_EQ(value(L"Tarvello.exe", L"OriginalFilename"), L"Tarvello.exe");
 }
 
 }  // namespace

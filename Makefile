@@ -15,6 +15,7 @@ DEBS_LINUX := cmake make g++ libgtest-dev libcli11-dev \
 X_LIBS := libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3 libxinerama1
 DEBS_WINDOWS := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
                 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 googletest wine64 wine32:i386 \
+                osslsigncode openssl \
                 xvfb locales fonts-wine fonts-wqy-microhei $(X_LIBS) $(X_LIBS:=:i386)
 
 .PHONY: all run run-windows demo dist test check deps deps-linux deps-windows linux win32 win64 check-windows fuzz bench clean

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/qt/qt_desktop.h"
 #include "app/qt/main_window.h"
 
 using app::layout::Role;
@@ -92,7 +93,8 @@ int main(int argc, char** argv) {
       app::WindowState state(app_dir.path().toStdString());
       QElapsedTimer t;
       t.start();
-      app::drop_paths({folder.path().toStdString()}, state);
+      tarvello_qt::QtDesktop desktop(nullptr);
+      app::drop_paths({folder.path().toStdString()}, state, desktop);
       bare.add(t);
     }
     tarvello_qt::MainWindow window(app_dir.path().toStdString(), nullptr, 96);

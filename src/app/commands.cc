@@ -8,6 +8,7 @@
 #include "app/messages.h"
 #include "booklist/names.h"
 #include "builder/build.h"
+#include "container/format.h"
 #include "links/code_list.h"
 #include "platform/file.h"
 
@@ -71,13 +72,23 @@ void add_file(WindowState& state, Desktop& desktop) {
   state.books.append({booklist::title_from_file_name(picked->name), state.scratch});
 }
 
+// Appends `entry` unless the list is full; counts what did not fit.
+void append_or_count(booklist::BookList& books, booklist::Entry entry, std::size_t& left_out) {
+  if (!books.append(std::move(entry))) ++left_out;
+}
+
 // Every PDF directly in `folder`, in the listing's order, until the list is full; the
-// scratch text ends as the last title added when `scratch` is given.
-void add_folder_files(const std::string& folder, booklist::BookList& books, std::string* scratch) {
+// scratch text ends as the last title added when `scratch` is given. Counts the PDFs that
+// did not fit.
+void add_folder_files(const std::string& folder, booklist::BookList& books, std::string* scratch,
+                      std::size_t& left_out) {
   auto names = booklist::list_pdf_names(folder);
   if (!names) return;
   for (const auto& name : *names) {
-    if (books.full()) break;
+    if (books.full()) {
+      ++left_out;
+      continue;
+    }
     std::string title = booklist::title_from_file_name(name);
     if (scratch) *scratch = title;
     books.append({std::move(title), booklist::folder_entry_path(folder, name)});
@@ -87,7 +98,8 @@ void add_folder_files(const std::string& folder, booklist::BookList& books, std:
 void add_folder(WindowState& state, Desktop& desktop) {
   auto folder = desktop.pick_folder();
   if (!folder || folder->empty()) return;
-  add_folder_files(*folder, state.books, &state.scratch);
+  std::size_t left_out = 0;  // the button fills the list quietly
+  add_folder_files(*folder, state.books, &state.scratch, left_out);
 }
 
 }  // namespace
@@ -157,20 +169,37 @@ Changes run_command(layout::Role role, WindowState& state, Desktop& desktop) {
   return {moved || state.books.count() != count, moved};
 }
 
-Changes drop_paths(std::vector<std::string> paths, WindowState& state) {
+Changes drop_paths(std::vector<std::string> paths, WindowState& state, Desktop& desktop) {
   if (building(state)) return {};
   std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
     return booklist::natural_less(platform::base_name(a), platform::base_name(b));
   });
   const int count = state.books.count();
+  std::size_t left_out = 0;
+  std::string said;
   for (const auto& path : paths) {
-    if (state.books.full()) break;
     if (platform::is_folder(path)) {
-      add_folder_files(path, state.books, nullptr);
+      add_folder_files(path, state.books, nullptr, left_out);
+      continue;
+    }
+    // An e-book by its content, whatever its name; then a PDF by the add-file rule.
+    builder::Chapters chapters = builder::read_chapters(path);
+    if (chapters.kind == builder::Chapters::Kind::book) {
+      for (auto& entry : chapters.entries)
+        append_or_count(state.books, std::move(entry), left_out);
+    } else if (chapters.kind == builder::Chapters::Kind::damaged) {
+      said += (said.empty() ? "" : "\n") + chapters.message;
     } else if (booklist::is_accepted_file(path)) {
-      state.books.append({booklist::title_from_file_name(platform::base_name(path)), path});
+      append_or_count(state.books, {booklist::title_from_file_name(platform::base_name(path)), path},
+                      left_out);
     }
   }
+  if (left_out > 0) {
+    said += (said.empty() ? "" : "\n") +
+            platform::fill(text::kListFull, {std::to_string(container::kMaxEntries),
+                                             std::to_string(left_out)});
+  }
+  if (!said.empty()) desktop.show_message(said);
   return {state.books.count() != count, false};
 }
 

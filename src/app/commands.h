@@ -44,10 +44,12 @@ bool startup_check(const WindowState& state, Desktop& desktop);
 // else starts.
 Changes run_command(layout::Role role, WindowState& state, Desktop& desktop);
 
-// Files and folders dropped on the window, appended as the add commands would: a file by
-// the add-file rule, a folder by the add-folder rule, in natural order of their names,
-// until the list is full. The scratch text is left alone.
-Changes drop_paths(std::vector<std::string> paths, WindowState& state);
+// Files and folders dropped on the window, appended as the add commands would: a folder
+// by the add-folder rule, an e-book (by its content) as its chapters, any other file by
+// the add-file rule, in natural order of their names, until the list is full. A damaged
+// e-book adds nothing and is named in a message, as is what did not fit. The scratch
+// text is left alone.
+Changes drop_paths(std::vector<std::string> paths, WindowState& state, Desktop& desktop);
 
 bool building(const WindowState& state);
 

@@ -23,6 +23,10 @@ inline constexpr std::string_view kPdfFilterLabel = "PDF文件(*.pdf)";
 inline constexpr std::string_view kPathTooLong =
     "所选路径超过 {} 个字符，本程序无法使用，请把文件移到路径较短的文件夹中：\n";
 
+// After a drop that filled the list: the most it holds, and how many files stayed out.
+inline constexpr std::string_view kListFull =
+    "列表已满（最多 {} 个文件），还有 {} 个文件没有加入。";
+
 // Captions of the window's controls.
 inline constexpr std::string_view kBuildButton = "生成PDF电子书";
 inline constexpr std::string_view kMoveDownButton = "下移";

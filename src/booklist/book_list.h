@@ -1,16 +1,42 @@
-// The book list: ordered (title, path) entries with at most one selected entry.
+// The book list: ordered (title, source) entries with at most one selected entry.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "container/format.h"
 
 namespace booklist {
 
+// An e-book as it was when its chapters were added: a build copies from it only while it
+// still has this size and this index block, so a book changed meanwhile is never mixed in.
+struct BookStamp {
+  std::uint64_t size = 0;  // the whole file, a signature included
+  std::uint64_t index_offset = 0;
+  std::string index_block;  // the index bytes as read
+};
+
 struct Entry {
+  Entry() = default;
+  // A whole PDF file.
+  Entry(std::string title_, std::string path_)
+      : title(std::move(title_)), path(std::move(path_)) {}
+  // A chapter of the e-book at `path_`.
+  Entry(std::string title_, std::string path_, std::uint64_t offset_, std::uint64_t length_,
+        std::shared_ptr<const BookStamp> book_)
+      : title(std::move(title_)), path(std::move(path_)), offset(offset_), length(length_),
+        book(std::move(book_)) {}
+
   std::string title;  // what the user sees and the index names, UTF-8
-  std::string path;   // the PDF's full path, UTF-8
+  std::string path;   // the PDF's full path, or the e-book's that holds it, UTF-8
+  // A chapter of an e-book: its bytes lie at `offset` in the book, `length` long. The
+  // stamp is shared by all the chapters of one book. None for a whole PDF file.
+  std::uint64_t offset = 0;
+  std::uint64_t length = 0;
+  std::shared_ptr<const BookStamp> book;
   bool operator==(const Entry&) const = default;
 };
 

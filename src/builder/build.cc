@@ -66,28 +66,58 @@ bool cancelled(const BuildRequest& request) {
   return request.cancel && request.cancel->load();
 }
 
+// Where one PDF's bytes come from: a whole file, or a range of an e-book.
 struct Source {
   std::string path;
-  std::uint64_t size = 0;
+  std::uint64_t offset = 0;     // in the file
+  std::uint64_t size = 0;       // the PDF's bytes
+  std::uint64_t file_size = 0;  // the whole file, which must not change during the build
+  Cause changed = Cause::size_changed;  // what it is when the file changed
 };
 
+// A chapter's e-book must still be the one that was read: its size and its index block.
+bool still_the_same_book(const std::string& path, const booklist::BookStamp& stamp, Error& err) {
+  auto file = File::open_read(path, err);
+  auto size = file ? file->size(err) : std::nullopt;
+  if (!size || *size != stamp.size) return false;
+  std::string block(stamp.index_block.size(), '\0');
+  return file->read_exact_at(stamp.index_offset, block.data(), block.size(), err) &&
+         block == stamp.index_block;
+}
+
 // Sizes every PDF before anything is written, and makes sure each one opens, so a missing,
-// empty or unreadable file stops the build while the folder is untouched.
+// empty or unreadable file, or a book changed since its chapters were added, stops the
+// build while the folder is untouched.
 BuildResult size_sources(const std::vector<booklist::Entry>& entries, std::vector<Source>& sources,
                          std::uint64_t& payload) {
   payload = 0;
+  std::vector<const booklist::BookStamp*> checked;
   for (const auto& entry : entries) {
     Error err;
-    if (!platform::path_exists(entry.path)) return failed(Step::index, Cause::missing, entry.path);
-    // Sized without opening: a pipe or device is refused before it could block.
-    auto size = platform::file_size(entry.path, err);
-    if (!size) return failed_on(Step::index, entry.path, err);
-    if (*size == 0) return failed(Step::index, Cause::empty, entry.path);
-    if (!File::open_read(entry.path, err)) return failed_on(Step::index, entry.path, err);
-    payload += *size;
+    Source source{entry.path, entry.offset, entry.length, 0, Cause::size_changed};
+    if (entry.book) {
+      // Each book once, however many of its chapters the list holds.
+      if (std::find(checked.begin(), checked.end(), entry.book.get()) == checked.end()) {
+        if (!still_the_same_book(entry.path, *entry.book, err))
+          return failed(Step::index, Cause::book_changed, entry.path, err);
+        checked.push_back(entry.book.get());
+      }
+      source.file_size = entry.book->size;
+      source.changed = Cause::book_changed;
+    } else {
+      if (!platform::path_exists(entry.path))
+        return failed(Step::index, Cause::missing, entry.path);
+      // Sized without opening: a pipe or device is refused before it could block.
+      auto size = platform::file_size(entry.path, err);
+      if (!size) return failed_on(Step::index, entry.path, err);
+      if (*size == 0) return failed(Step::index, Cause::empty, entry.path);
+      if (!File::open_read(entry.path, err)) return failed_on(Step::index, entry.path, err);
+      source.size = source.file_size = *size;
+    }
+    payload += source.size;
     // Stop counting once past the limit, so the sum never wraps however many huge files.
     if (payload > kMaxContainerSize) return failed(Step::index, Cause::too_large, entry.path);
-    sources.push_back({entry.path, *size});
+    sources.push_back(std::move(source));
   }
   return {};
 }
@@ -177,7 +207,7 @@ BuildResult create_working_file(const std::string& path, const std::string& stub
   return {};
 }
 
-// Streams one PDF to its place, checking that it is still the file that was indexed.
+// Streams one PDF to its place, checking that its file is still the one that was indexed.
 BuildResult copy_pdf(File& out, const Source& source, std::uint64_t position, std::uint64_t& done,
                      std::uint64_t total, const BuildRequest& request) {
   Error err;
@@ -185,20 +215,21 @@ BuildResult copy_pdf(File& out, const Source& source, std::uint64_t position, st
   if (!in) return failed_on(Step::copy_pdf, source.path, err);
   auto size = in->size(err);
   if (!size) return failed_on(Step::copy_pdf, source.path, err);
-  if (*size != source.size) return failed(Step::copy_pdf, Cause::size_changed, source.path);
+  if (*size != source.file_size) return failed(Step::copy_pdf, source.changed, source.path);
   if (!out.seek(position - 1, err)) return failed(Step::write_pdf, Cause::system, out.path(), err);
-  const platform::Copy copy = out.copy_from(*in, 0, source.size, err, [&](std::uint64_t piece) {
-    done += piece;
-    if (request.progress) request.progress(done, total);
-    return !cancelled(request);
-  });
+  const platform::Copy copy =
+      out.copy_from(*in, source.offset, source.size, err, [&](std::uint64_t piece) {
+        done += piece;
+        if (request.progress) request.progress(done, total);
+        return !cancelled(request);
+      });
   switch (copy) {
     case platform::Copy::done:
       break;
     case platform::Copy::read_failed:
       return failed_on(Step::copy_pdf, source.path, err);
     case platform::Copy::source_ended:
-      return failed(Step::copy_pdf, Cause::size_changed, source.path);
+      return failed(Step::copy_pdf, source.changed, source.path);
     case platform::Copy::write_failed:
       return failed(Step::write_pdf, Cause::system, out.path(), err);
     case platform::Copy::stopped:
@@ -207,7 +238,7 @@ BuildResult copy_pdf(File& out, const Source& source, std::uint64_t position, st
   // A file that grew while it was copied would not match its index line.
   size = in->size(err);
   if (!size) return failed_on(Step::copy_pdf, source.path, err);
-  if (*size != source.size) return failed(Step::copy_pdf, Cause::size_changed, source.path);
+  if (*size != source.file_size) return failed(Step::copy_pdf, source.changed, source.path);
   return {};
 }
 
@@ -378,6 +409,24 @@ Failure check_request(const BuildRequest& request) {
     f.detail = std::move(problem);
   }
   return f;
+}
+
+Chapters read_chapters(const std::string& path) {
+  Chapters out;
+  container::ReadResult read = container::read_book(path);
+  if (!read.book) {
+    if (container::is_damaged_book(read)) {
+      out.kind = Chapters::Kind::damaged;
+      out.message = container::unreadable(path, read);
+    }
+    return out;
+  }
+  auto stamp = std::make_shared<booklist::BookStamp>(booklist::BookStamp{
+      read.book->file_size, read.book->index_offset, std::move(read.book->index_block)});
+  out.kind = Chapters::Kind::book;
+  for (auto& entry : read.book->entries)
+    out.entries.push_back({std::move(entry.title), path, entry.position - 1, entry.length, stamp});
+  return out;
 }
 
 std::string stub_path(const std::string& dir) {

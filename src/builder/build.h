@@ -50,6 +50,7 @@ enum class Cause {
   stub_too_large,   // the reader passes the room before the first PDF
   too_large,        // the e-book would pass the format's size
   size_changed,     // a PDF changed while the build ran
+  book_changed,     // an e-book whose chapters are listed is no longer the one read
   no_code_page,     // the system cannot write code page 936
   cancelled,        // stopped on request
   system,           // the system refused; see Failure::system
@@ -93,6 +94,17 @@ Failure check_request(const BuildRequest& request);
 // Writes the e-book. On failure nothing it created is left behind and nothing it did not
 // create is changed; the structured failure says where and why.
 BuildResult write_ebook(const BuildRequest& request);
+
+// What a file given to a book list is by its content: an e-book brings its chapters,
+// under the titles it stores and as ranges of its bytes; a damaged one brings the
+// readers' sentence for its damage and no chapters; anything else is no e-book.
+struct Chapters {
+  enum class Kind { not_a_book, book, damaged };
+  Kind kind = Kind::not_a_book;
+  std::vector<booklist::Entry> entries;
+  std::string message;  // for damaged
+};
+Chapters read_chapters(const std::string& path);
 
 // books.ini in `dir`.
 std::string stub_path(const std::string& dir);

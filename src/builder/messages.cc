@@ -106,6 +106,8 @@ std::string message(const Failure& f) {
       return "由于文件太大，无法生成电子书！";
     case Cause::size_changed:
       return "PDF 文件" + file + "在生成期间被改动了，请稍后重试。";
+    case Cause::book_changed:
+      return "电子书" + file + "在加入列表之后被移动、改动或损坏了，没有生成电子书。请把它的章节从列表中删除后重新加入。";
     case Cause::no_code_page:
       return "系统缺少 GBK（代码页 936）的转换表，无法写出电子书的目录。";
     case Cause::cancelled:

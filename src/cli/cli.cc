@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <iterator>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -98,7 +99,8 @@ struct PackArgs {
   std::vector<std::string> paths;
 };
 
-// Each path is a PDF file or a folder whose PDFs go in, in the folder listing's order.
+// Each path is a PDF file, an e-book whose chapters go in, or a folder whose PDFs go in,
+// in the folder listing's order.
 // A problem is returned rather than printed, so nothing is half done.
 std::variant<std::vector<booklist::Entry>, Usage, std::string> collect_entries(
     const std::vector<std::string>& paths) {
@@ -113,9 +115,16 @@ std::variant<std::vector<booklist::Entry>, Usage, std::string> collect_entries(
             {booklist::title_from_file_name(name), booklist::folder_entry_path(path, name)});
       }
     } else {
+      // An e-book by its content, whatever its name, brings its chapters.
+      builder::Chapters chapters = builder::read_chapters(path);
+      if (chapters.kind == builder::Chapters::Kind::damaged) return chapters.message;
+      if (chapters.kind == builder::Chapters::Kind::book) {
+        std::move(chapters.entries.begin(), chapters.entries.end(), std::back_inserter(entries));
+        continue;
+      }
       std::string name = platform::base_name(path);
       if (!booklist::matches_pdf_pattern(name)) {
-        return Usage{"pack", platform::quoted(path) + "既不是文件夹，名字也不以 .pdf 结尾"};
+        return Usage{"pack", platform::quoted(path) + "既不是文件夹、电子书，名字也不以 .pdf 结尾"};
       }
       entries.push_back({booklist::title_from_file_name(name), path});
     }
@@ -181,9 +190,7 @@ std::optional<container::Book> open_book(const std::string& path, Streams& strea
                                          std::optional<platform::File>* keep = nullptr) {
   container::ReadResult result = container::read_book(path, keep);
   if (result.error != container::ReadError::none || !result.book) {
-    report_failure(
-        "无法读取电子书" + platform::quoted(path) + "：" + container::describe(result) + "。",
-        streams);
+    report_failure(container::unreadable(path, result), streams);
     return std::nullopt;
   }
   return std::move(result.book);

@@ -251,7 +251,9 @@ ReadResult read_tail(platform::File& file, std::uint64_t end) {
     result.error = ReadError::io;
     return result;
   }
-  return parse_index(index, index_offset, end);
+  result = parse_index(index, index_offset, end);
+  if (result.book) result.book->index_block = std::move(index);
+  return result;
 }
 
 // Failures that say only that no index ends here, not that a found index is damaged.
@@ -356,11 +358,33 @@ std::string describe(const ReadResult& result) {
     case ReadError::bad_signature:
       return "文件记录的数字签名超出了文件末尾，已损坏";
     case ReadError::junk_before_signature:
-      return "数字签名之前有不属于电子书的数据，已损坏";
+      return "数字签名之前有不属于电子书的数据：这不是电子书，或已损坏";
     case ReadError::too_many_entries:
       return "索引中的文件超过 " + std::to_string(kMaxEntries) + " 个";
   }
   return "文件已损坏";
+}
+
+std::string unreadable(const std::string& path, const ReadResult& result) {
+  return "无法读取电子书" + platform::quoted(path) + "：" + describe(result) + "。";
+}
+
+bool is_damaged_book(const ReadResult& result) {
+  if (result.error == ReadError::io) return result.system.kind != platform::ErrorKind::not_found;
+  switch (result.error) {
+    case ReadError::none:
+    case ReadError::too_small:
+    case ReadError::not_ordinary:
+    case ReadError::too_large:
+    case ReadError::bad_trailer:
+    case ReadError::index_too_large:
+    case ReadError::index_not_cp936:
+    case ReadError::no_name_line:
+    case ReadError::junk_before_signature:
+      return false;
+    default:
+      return true;
+  }
 }
 
 }  // namespace container

@@ -80,6 +80,7 @@ struct Book {
   std::uint64_t index_offset = 0;  // 0-based offset of the index block
   std::uint32_t index_length = 0;
   std::uint64_t file_size = 0;     // the whole file, a signature included
+  std::string index_block;         // the index bytes as read, code page 936
 };
 
 struct ReadResult {
@@ -110,6 +111,12 @@ ReadResult read_book(const std::string& path, std::optional<platform::File>* kee
 
 // A short Chinese description of a read error, for messages.
 std::string describe(const ReadResult& result);
+// The sentence for a book at `path` that cannot be read: 无法读取电子书“…”：<describe>。
+std::string unreadable(const std::string& path, const ReadResult& result);
+
+// True when the file read as an e-book whose index is damaged, or is there and could not
+// be read; false when it is missing, no e-book (too short, no index at its end) or whole.
+bool is_damaged_book(const ReadResult& result);
 
 // True when `book` says nothing of its own: the reader on its own, or what is left of a
 // book cut before its first PDF.

@@ -18,6 +18,7 @@
 namespace {
 
 using app::layout::Role;
+using testing_support::forge_book;
 using testing_support::listing;
 using testing_support::write_file;
 
@@ -147,23 +148,40 @@ TEST(Commands, BuildsOffTheWindowsThreadAndStopsWhenItCloses) {
   EXPECT_EQ(listing(w.dir.path()), "a.pdf books.ini 书.exe");
 }
 
-TEST(Commands, DroppedFilesAndFoldersAreAddedInNaturalOrder) {
+TEST(Commands, DroppedFilesFoldersAndBooksAreAddedInNaturalOrder) {
   Window w;
   const std::string folder = w.dir.file("节");
   std::filesystem::create_directory(std::filesystem::u8path(folder));
   for (const char* name :
        {"第10章.pdf", "第9章.PDF", "Notes.Pdf", "节/第二节.Pdf", "节/第一节.pdf"})
     write_file(w.dir.file(name), "%PDF");
+  // An e-book by its content, whatever its name; a damaged one adds nothing and says why.
+  write_file(w.dir.file("第11章.bin"), forge_book("书", {{"甲", "1"}, {"乙\x1b", "22"}}));
+  std::string damaged = forge_book("书", {{"丙", "3"}});
+  damaged.replace(damaged.find("590000"), 6, "590001");
+  write_file(w.dir.file("第12章.exe"), damaged);
   w.state.scratch = "kept";
   // Files by the add-file rule, the folder by the add-folder rule, all by name.
   EXPECT_TRUE(app::drop_paths({w.dir.file("第10章.pdf"), w.dir.file("Notes.Pdf"), folder,
-                               w.dir.file("第9章.PDF")},
-                              w.state)
+                               w.dir.file("第9章.PDF"), w.dir.file("第12章.exe"),
+                               w.dir.file("第11章.bin")},
+                              w.state, w.desktop)
                   .titles);
-  EXPECT_EQ(w.titles(), "第9章 第10章 第一节 第二节 ");
+  EXPECT_EQ(w.titles(), "第9章 第10章 甲 乙\x1b 第一节 第二节 ");
+  EXPECT_EQ(w.state.books.at(3).offset, 590000u);
+  EXPECT_EQ(w.state.books.at(3).length, 2u);
+  EXPECT_EQ(w.desktop.events,
+            std::vector<std::string>{message("无法读取电子书“" + w.dir.file("第12章.exe") +
+                                             "”：索引第 2 行所指的文件超出了内容区。")});
   EXPECT_EQ(w.state.scratch, "kept");
-  while (!w.state.books.full()) w.state.books.append({"t", "p"});
-  EXPECT_FALSE(app::drop_paths({w.dir.file("第9章.PDF")}, w.state).titles);
+  // A full list takes what fits and says how much did not.
+  w.desktop.events.clear();
+  while (w.state.books.count() < w.state.books.kMaxEntries - 1) w.state.books.append({"t", "p"});
+  EXPECT_TRUE(app::drop_paths({w.dir.file("第11章.bin")}, w.state, w.desktop).titles);
+  EXPECT_EQ(w.state.books.at(w.state.books.count() - 1).title, "甲");
+  EXPECT_EQ(w.desktop.events,
+            std::vector<std::string>{message("列表已满（最多 32767 个文件），还有 1 个文件没有加入。")});
+  EXPECT_FALSE(app::drop_paths({w.dir.file("第9章.PDF")}, w.state, w.desktop).titles);
 }
 
 }  // namespace

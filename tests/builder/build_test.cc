@@ -125,6 +125,20 @@ TEST_F(Build, ARebuildReplacesTheEarlierBookAndAFailedOneKeepsIt) {
   expect_clean_failure(req, Step::copy_pdf, Cause::cancelled, "已停止");
   EXPECT_EQ(read_file(out.file("ab.exe")), second);
 
+  // Rebuilt from itself: its chapter and a new PDF, the earlier book the source until the
+  // new one replaces it. A chapter's book changed after it was read stops the build.
+  Chapters chapters = read_chapters(out.file("ab.exe"));
+  ASSERT_EQ(chapters.kind, Chapters::Kind::book);
+  chapters.entries.push_back({"c", pdf("c.pdf", "added")});
+  ASSERT_TRUE(write_ebook(request("ab", chapters.entries)).ok);
+  EXPECT_EQ(read_book(out.file("ab.exe")).book->entries,
+            (std::vector<IndexEntry>{{"a", 590000, 6}, {"c", 590006, 5}}));
+  EXPECT_EQ(read_file(out.file("ab.exe")).substr(kPayloadOffset, 11), "secondadded");
+  const std::string third = read_file(out.file("ab.exe"));
+  expect_clean_failure(request("ab", chapters.entries), Step::index, Cause::book_changed,
+                       "ab.exe”在加入列表之后被移动、改动或损坏了");
+  EXPECT_EQ(read_file(out.file("ab.exe")), third);
+
   // The earlier book taken away meanwhile: the new one is made all the same.
   req = request("ab", {{"a", pdf("a.pdf", "fourth")}});
   req.progress = [&](std::uint64_t, std::uint64_t) {
@@ -264,9 +278,13 @@ TEST(Faults, NoFailedCallLosesABookOrLeavesAFile) {
                                     {},         nullptr};
       ASSERT_TRUE(builder::write_ebook(request).ok);
       const std::string book = read_file(out.file("书.exe"));
-      if (rebuild) {
-        write_file(in.file("b.pdf"), pattern_bytes(7, 3));
-      } else {
+      // The new book takes the chapters of an e-book and a PDF: of the earlier book
+      // itself when rebuilt, of a copy elsewhere otherwise.
+      write_file(in.file("b.pdf"), pattern_bytes(7, 3));
+      write_file(in.file("旧.exe"), book);
+      request.entries = read_chapters(rebuild ? out.file("书.exe") : in.file("旧.exe")).entries;
+      request.entries.push_back({"b", in.file("b.pdf")});
+      if (!rebuild) {
         platform::Error ignored;
         platform::delete_file(out.file("书.exe"), ignored);
       }
@@ -280,7 +298,8 @@ TEST(Faults, NoFailedCallLosesABookOrLeavesAFile) {
               EXPECT_EQ(listing(out.path()), "书.exe");
               auto back = container::read_book(out.file("书.exe"));
               EXPECT_EQ(back.error, container::ReadError::none);
-              EXPECT_EQ(back.book->entries.back().length, rebuild ? 7u : 5u);
+              EXPECT_EQ(back.book->entries.size(), 3u);
+              EXPECT_EQ(back.book->entries.back().length, 7u);
               // As it was for the next run.
               platform::Error ignored;
               platform::delete_file(out.file("书.exe"), ignored);

@@ -73,6 +73,18 @@ TEST_F(Cli, PackListCheckAndExtractRoundTrip) {
   EXPECT_EQ(run({"extract", "书 名.exe", "x"}).err,
             "文件“x/001--x.pdf”已存在，不会覆盖它；没有取出任何文件。\n");
 
+  // An e-book among the inputs brings its chapters, in the order given, whatever its name;
+  // the new book is whole, headed by this build's reader.
+  fs::rename("书 名.exe", "旧书");
+  ASSERT_EQ(run({"pack", "--name", "新", "in/folder/第2讲.pdf", "旧书"}).code, 0);
+  EXPECT_EQ(read_file("新.exe"),
+            forge_book("新",
+                       {{"第2讲", read_file("in/folder/第2讲.pdf")},
+                        {"-x", read_file("in/-x.pdf")},
+                        {"第2讲", read_file("in/folder/第2讲.pdf")},
+                        {"第11讲", read_file("in/folder/第11讲.PDF")}},
+                       read_file("books.ini")));
+
   // --for picks the other system's reader beside the program.
   ASSERT_EQ(run({"pack", "--name", "w", "--for", "windows", "in/-x.pdf"}).code, 0);
   EXPECT_EQ(read_file("w.exe").substr(0, 17), "MZ windows reader");
@@ -85,6 +97,8 @@ TEST_F(Cli, PackListCheckAndExtractRoundTrip) {
 // What the user did wrong, said in Chinese, exit 1 (2 for wrong usage), nothing written.
 TEST_F(Cli, FailuresSayWhatWentWrong) {
   write_file("in/a.pdf", "%PDF");
+  std::string damaged = forge_book("b", {{"a", "a"}});
+  write_file("damaged.exe", damaged.replace(damaged.find("590000"), 6, "590001"));
   fs::create_directories("in/none");
   const std::string before = listing(".");
   const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
@@ -99,11 +113,12 @@ TEST_F(Cli, FailuresSayWhatWentWrong) {
       {{"pack", "--name", "b", "--for", "mac", "in/a.pdf"}, 2, "--for 只能是 windows 或 linux"},
       {{"pack", "--name", "b", "--for", "linux", "--stub", "s", "in/a.pdf"}, 2, "只能给出其中一个"},
       {{"pack", "in/a.pdf"}, 2, "缺少书名"},
-      {{"pack", "--name", "b", "notes.txt"}, 2, "既不是文件夹"},
+      {{"pack", "--name", "b", "notes.txt"}, 2, "既不是文件夹、电子书"},
       {{"pack", "--name", "b", "--bogus", "in/a.pdf"}, 2, "无法识别的参数：--bogus"},
       {{"frobnicate"}, 2, "用法错误：没有“frobnicate”这个命令"},
       {{"extract", "a.exe"}, 2, "缺少目标文件夹"},
       {{"list", "in"}, 1, "这不是普通文件"},
+      {{"pack", "--name", "b", "in/a.pdf", "damaged.exe"}, 1, "索引第 2 行所指的文件超出了内容区"},
       {{"list", "missing.exe"}, 1, "无法读取文件：文件或文件夹不存在"},
   };
   for (const auto& [words, code, said] : rows) {
@@ -172,7 +187,7 @@ TEST_F(Cli, SignedBooksStayBooks) {
   write_file("j.exe", read_file("书.exe") + "junk");
   ASSERT_EQ(shell(sign + "j.exe -out s.exe"), 0);
   EXPECT_EQ(run({"check", "s.exe"}).err,
-            "无法读取电子书“s.exe”：数字签名之前有不属于电子书的数据，已损坏。\n");
+            "无法读取电子书“s.exe”：数字签名之前有不属于电子书的数据：这不是电子书，或已损坏。\n");
 }
 
 // The real program, interrupted, or past a file-size limit, or with its output full.

@@ -214,7 +214,7 @@ void MainWindow::on_event(Role role) {
 }
 
 void MainWindow::drop(std::vector<std::string> paths) {
-  if (app::drop_paths(std::move(paths), state_).titles) refresh_titles(false);
+  if (app::drop_paths(std::move(paths), state_, *desktop_).titles) refresh_titles(false);
 }
 
 void MainWindow::refresh_titles(bool follow_selection) {

@@ -384,7 +384,7 @@ void MainWindow::on_drop(HDROP drop) {
   }
   DragFinish(drop);
   read_selection();
-  if (app::drop_paths(std::move(paths), state_).titles) refresh_titles();
+  if (app::drop_paths(std::move(paths), state_, desktop_).titles) refresh_titles();
 }
 
 void MainWindow::read_book_name() {

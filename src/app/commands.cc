@@ -26,10 +26,22 @@ struct BuildJob {
 
 namespace {
 
+// A book built over itself is gone once the new one takes its name: the chapters the list
+// took from it now come from the new book, which holds them in the list's order.
+void follow_rebuilt_book(booklist::BookList& books, const std::string& book) {
+  builder::Chapters rebuilt = builder::read_chapters(book);
+  if (rebuilt.entries.size() != static_cast<std::size_t>(books.count())) return;
+  for (int i = 0; i < books.count(); ++i) {
+    if (books.at(i).book && books.at(i).path == book)
+      books.replace(i, std::move(rebuilt.entries[static_cast<std::size_t>(i)]));
+  }
+}
+
 void finish_build(WindowState& state, Desktop& desktop) {
   state.build->thread.join();
   const builder::BuildResult result = std::move(state.build->result);
   state.build.reset();
+  if (result.ok) follow_rebuilt_book(state.books, result.output_path);
   desktop.set_busy(false);
   desktop.show_progress(caption(), -1);
   if (state.closing) {

@@ -15,6 +15,10 @@ void BookList::select(int position) {
   selected_ = (position >= 0 && position < count()) ? position : -1;
 }
 
+void BookList::replace(int position, Entry entry) {
+  entries_[static_cast<std::size_t>(position)] = std::move(entry);
+}
+
 void BookList::remove(int position) {
   if (position < 0 || position >= count()) return;
   entries_.erase(entries_.begin() + position);

@@ -58,6 +58,8 @@ class BookList {
   int selected() const { return selected_; }
   void select(int position);
 
+  // Puts `entry` in the place of the one at `position`, which must be valid.
+  void replace(int position, Entry entry);
   void remove(int position);
   void clear();
   void swap(int a, int b);

@@ -135,6 +135,20 @@ void build_and_read_back(Scenario& s) {
               forge_book("我的书", pdfs, contents(s.app.folder() / L"books.ini")));
 }
 
+// Then the e-book dropped back on a cleared list is its chapters again: with one more PDF
+// moved before its last chapter, it is built over itself and read back whole.
+void rebuild_from_the_book(Scenario& s) {
+  ASSERT_NO_FATAL_FAILURE(build_and_read_back(s));
+  s.app.click(Role::clear);
+  s.app.drop({s.app.folder() / L"我的书.exe"});
+  ASSERT_TRUE(s.app.add_file(s.pdfs[L"草稿"]));
+  s.app.select(3);
+  s.app.click(Role::move_up);
+  s.book = {L"第二章 方法", L"第一章 总论", L"草稿", L"附录"};
+  EXPECT_EQ(s.app.titles(), s.book);
+  build_and_read_back(s);
+}
+
 // The second PDF moved away after it was added: the message names it, and the build
 // leaves nothing behind.
 void fail_on_a_moved_pdf(Scenario& s) {
@@ -199,6 +213,7 @@ const Row kRows[] = {
     // Chinese names where the system's code page has none of them.
     {"western", 96, 1252, {}},
     {"keys_and_drop_144dpi", 144, 936, {}, add_by_drop_reorder_with_keys},
+    {"rebuild", 96, 936, {}, add_through_dialogs, rebuild_from_the_book},
     {"failure", 96, 936, {}, add_by_drop, fail_on_a_moved_pdf},
     {"close_mid_build", 96, 936, {}, add_by_drop, close_mid_build},
 };

@@ -14,7 +14,6 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -103,35 +102,6 @@ TEST(Utf16, NamesNeverTurnIntoOtherNames) {
   EXPECT_EQ(platform::wide_to_utf8(L"\u4E66\U0001F600"), "\u4E66\U0001F600");
   EXPECT_FALSE(platform::utf8_to_wide("a\xE4\xB9.pdf"));
   EXPECT_EQ(platform::shown_wide("a\xE4\xB9"), L"a\uFFFD\uFFFD");
-}
-#else
-// The table built into the program is the C library's own, cell for cell, but for the
-// cells pinned to Windows' table; cells the C library leaves out are Windows' private-use
-// characters or nothing.
-TEST(Cp936, TableMatchesTheSystemConverter) {
-  iconv_t from = iconv_open("UTF-8", "CP936");
-  ASSERT_NE(from, reinterpret_cast<iconv_t>(-1));
-  const std::string pinned = "A1A4 A1AA A1AB A1CE A844";
-  std::string wrong;
-  for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
-    for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
-      char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-      char out[8];
-      char* in_ptr = in;
-      char* out_ptr = out;
-      std::size_t in_left = 2, out_left = sizeof out;
-      const bool known = trail != 0x7F && iconv(from, &in_ptr, &in_left, &out_ptr, &out_left) == 0;
-      iconv(from, nullptr, nullptr, nullptr, nullptr);
-      const std::string cell(in, 2);
-      const auto ours = cp936_to_utf8(cell);
-      const bool ok = known ? (ours && *ours == std::string(out, sizeof out - out_left)) ||
-                                  pinned.find(hex(cell)) != std::string::npos
-                            : !ours || (*ours >= "\uE000" && *ours <= "\uE864");
-      if (!ok) wrong += hex(cell) + " ";
-    }
-  }
-  iconv_close(from);
-  EXPECT_EQ(wrong, "");
 }
 #endif
 

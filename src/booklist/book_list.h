@@ -46,7 +46,6 @@ class BookList {
   static constexpr int kMaxEntries = container::kMaxEntries;
 
   int count() const { return static_cast<int>(entries_.size()); }
-  bool empty() const { return entries_.empty(); }
   const Entry& at(int i) const { return entries_[static_cast<std::size_t>(i)]; }
   const std::vector<Entry>& entries() const { return entries_; }
 

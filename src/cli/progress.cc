@@ -17,8 +17,7 @@ std::string mebibytes(std::uint64_t bytes) {
 
 }  // namespace
 
-ProgressBar::ProgressBar(std::ostream& out, bool enabled, Clock clock)
-    : out_(out), enabled_(enabled), clock_(std::move(clock)) {}
+ProgressBar::ProgressBar(std::ostream& out, bool enabled) : out_(out), enabled_(enabled) {}
 
 ProgressBar::~ProgressBar() {
   finish();
@@ -26,7 +25,7 @@ ProgressBar::~ProgressBar() {
 
 void ProgressBar::update(std::uint64_t done, std::uint64_t total) {
   if (!enabled_) return;
-  auto now = clock_();
+  auto now = std::chrono::steady_clock::now();
   if (!started_) {
     started_ = true;
     start_ = now;

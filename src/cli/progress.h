@@ -5,21 +5,18 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <ostream>
 
 namespace cli {
 
 class ProgressBar {
  public:
-  using Clock = std::function<std::chrono::steady_clock::time_point()>;
-
   // Jobs that end sooner than this never show a bar.
   static constexpr std::chrono::milliseconds kQuietPeriod{300};
   // Redraws are at most this often, so the bar never slows the copy down.
   static constexpr std::chrono::milliseconds kRedrawInterval{100};
 
-  ProgressBar(std::ostream& out, bool enabled, Clock clock = std::chrono::steady_clock::now);
+  ProgressBar(std::ostream& out, bool enabled);
   ~ProgressBar();
   ProgressBar(const ProgressBar&) = delete;
   ProgressBar& operator=(const ProgressBar&) = delete;
@@ -34,7 +31,6 @@ class ProgressBar {
 
   std::ostream& out_;
   bool enabled_;
-  Clock clock_;
   bool started_ = false;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point last_draw_;

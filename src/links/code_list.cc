@@ -39,15 +39,6 @@ std::string DecodeCodeList(std::string_view codes) {
   return bytes;
 }
 
-std::string encode_code_list(std::string_view text) {
-  std::string out;
-  for (unsigned char c : platform::utf8_to_cp936(text).value_or("")) {
-    if (!out.empty()) out += ',';
-    out += std::to_string(static_cast<unsigned>(c ^ kKey));
-  }
-  return out;
-}
-
 std::string help_address() {
   return DecodeCodeList(kHelpAddressCodes);
 }

@@ -19,10 +19,6 @@ extern const std::string_view kOutputSuffixCodes;     // 4 characters
 // number from 0 to 255 gives '?'.
 std::string DecodeCodeList(std::string_view codes);
 
-// The inverse: the code page 936 bytes of `text`, each exclusive-or kKey, in decimal,
-// joined with commas.
-std::string encode_code_list(std::string_view text);
-
 std::string help_address();
 std::string home_page_address();
 std::string output_suffix();

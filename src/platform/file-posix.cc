@@ -304,10 +304,6 @@ std::optional<File> File::create_new(const std::string& path, Error& err) {
   return f;
 }
 
-bool File::is_open() const {
-  return fd_ >= 0;
-}
-
 void File::close() {
   Error ignored;
   close(ignored);

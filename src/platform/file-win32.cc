@@ -326,10 +326,6 @@ std::optional<File> File::create_new(const std::string& path, Error& err) {
   return f;
 }
 
-bool File::is_open() const {
-  return handle_ != nullptr;
-}
-
 void File::close() {
   Error ignored;
   close(ignored);

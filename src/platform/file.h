@@ -116,7 +116,6 @@ class File {
   // `path`, a symbolic link included, so it never writes into a file it did not create.
   static std::optional<File> create_new(const std::string& path, Error& err);
 
-  bool is_open() const;
   const std::string& path() const { return path_; }
   // Closes the file; the second form reports what the system said (a delayed write
   // error shows up here on some filesystems). The file counts as closed either way.

@@ -16,7 +16,6 @@ class BannerBox : public QFrame {
   Q_OBJECT
  public:
   explicit BannerBox(QWidget* parent);
-  const QImage& image() const { return image_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

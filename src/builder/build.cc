@@ -1,6 +1,7 @@
 #include "builder/build.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -122,6 +123,33 @@ BuildResult size_sources(const std::vector<booklist::Entry>& entries, std::vecto
   return {};
 }
 
+// Up to `limit` bytes from the start of `file`: all of it when it is shorter.
+std::optional<std::string> read_head(File& file, std::uint64_t limit, Error& err) {
+  auto size = file.size(err);
+  if (!size) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(std::min(*size, limit)), '\0');
+  if (!file.read_exact_at(0, bytes.data(), bytes.size(), err)) return std::nullopt;
+  return bytes;
+}
+
+std::optional<std::string> read_head(const std::string& path, std::uint64_t limit) {
+  Error err;
+  auto file = File::open_read(path, err);
+  return file ? read_head(*file, limit, err) : std::nullopt;
+}
+
+// Creates `path` anew. A file already there that `ours` knows for one an interrupted build
+// of ours left (a power cut) is deleted first: it would block every build for ever.
+std::optional<File> create_reclaiming(const std::string& path,
+                                      const std::function<bool(const std::string&)>& ours,
+                                      Error& err) {
+  auto file = File::create_new(path, err);
+  if (!file && platform::path_exists(path) && ours(path)) {
+    if (platform::delete_file(path, err)) file = File::create_new(path, err);
+  }
+  return file;
+}
+
 // The stub is small by construction, so it is held in memory.
 BuildResult read_stub(const std::string& path, std::string& stub) {
   Error err;
@@ -129,26 +157,19 @@ BuildResult read_stub(const std::string& path, std::string& stub) {
   if (!platform::path_exists(path)) return failed(Step::read_stub, Cause::missing, path);
   auto file = File::open_read(path, err);
   if (!file) return failed_on(Step::read_stub, path, err);
-  auto size = file->size(err);
-  if (!size) return failed_on(Step::read_stub, path, err);
-  if (*size == 0) return failed(Step::read_stub, Cause::empty, path);
-  if (*size > container::kMaxStubSize) return failed(Step::read_stub, Cause::stub_too_large, path);
-  stub.assign(static_cast<std::size_t>(*size), '\0');
-  if (!file->read_exact_at(0, stub.data(), stub.size(), err)) {
-    return failed_on(Step::read_stub, path, err);
-  }
+  auto bytes = read_head(*file, container::kMaxStubSize + 1, err);
+  if (!bytes) return failed_on(Step::read_stub, path, err);
+  if (bytes->empty()) return failed(Step::read_stub, Cause::empty, path);
+  if (bytes->size() > container::kMaxStubSize)
+    return failed(Step::read_stub, Cause::stub_too_large, path);
+  stub = std::move(*bytes);
   return {};
 }
 
 // The temporary index file an interrupted build of ours left holds one index block.
 bool left_an_index(const std::string& path) {
-  Error err;
-  auto file = File::open_read(path, err);
-  auto size = file ? file->size(err) : std::nullopt;
-  if (!size || *size > kMaxIndexSize) return false;
-  std::string bytes(static_cast<std::size_t>(*size), '\0');
-  return file->read_exact_at(0, bytes.data(), bytes.size(), err) &&
-         container::is_index_block(bytes);
+  auto bytes = read_head(path, kMaxIndexSize + 1);
+  return bytes && bytes->size() <= kMaxIndexSize && container::is_index_block(*bytes);
 }
 
 // The index text goes to disk in code page 936 and comes back as the index block, its
@@ -156,12 +177,7 @@ bool left_an_index(const std::string& path) {
 BuildResult pass_index_through_file(const std::string& path, const std::string& bytes,
                                     CreatedFiles& created, std::string& block) {
   Error err;
-  auto file = File::create_new(path, err);
-  if (!file && platform::path_exists(path) && left_an_index(path)) {
-    // Ours, from a build cut off between writing the index and removing it (a power
-    // cut): it would block every book in this folder for ever otherwise.
-    if (platform::delete_file(path, err)) file = File::create_new(path, err);
-  }
+  auto file = create_reclaiming(path, left_an_index, err);
   if (!file) return creation_failed(Step::write_index, path, err);
   created.index_file = path;
   if (!file->write(bytes.data(), bytes.size(), err)) {
@@ -184,24 +200,11 @@ BuildResult pass_index_through_file(const std::string& path, const std::string& 
 
 // A working file that an interrupted build of ours left behind starts with the very
 // reader this build uses; anything else at that name is someone else's.
-bool left_by_an_earlier_build(const std::string& path, const std::string& stub) {
-  Error err;
-  auto file = File::open_read(path, err);
-  if (!file) return false;
-  auto size = file->size(err);
-  if (!size || *size < stub.size()) return false;
-  std::string head(stub.size(), '\0');
-  return file->read_exact_at(0, head.data(), head.size(), err) && head == stub;
-}
-
 BuildResult create_working_file(const std::string& path, const std::string& stub,
                                 CreatedFiles& created, std::optional<File>& out) {
   Error err;
-  out = File::create_new(path, err);
-  if (!out && platform::path_exists(path) && left_by_an_earlier_build(path, stub)) {
-    // Ours from an interrupted build: it would block this book for ever otherwise.
-    if (platform::delete_file(path, err)) out = File::create_new(path, err);
-  }
+  out = create_reclaiming(
+      path, [&](const std::string& p) { return read_head(p, stub.size()) == stub; }, err);
   if (!out) return creation_failed(Step::open_output, path, err);
   created.working_file = path;
   return {};
@@ -242,94 +245,81 @@ BuildResult copy_pdf(File& out, const Source& source, std::uint64_t position, st
   return {};
 }
 
-BuildResult build(const BuildRequest& request, CreatedFiles& created) {
-  if (Failure f = check_request(request); f.cause != Cause::none) {
-    BuildResult r;
-    r.failure = std::move(f);
-    return r;
-  }
-  const std::string& name = request.book_name;
+// An earlier e-book of this name is replaced only once the new one is complete; any
+// other file there is the user's and stops the build.
+BuildResult check_earlier_book(const std::string& final_path, bool& replaces_earlier) {
+  replaces_earlier = platform::path_exists(final_path);
+  if (!replaces_earlier) return {};
+  const container::ReadResult earlier = container::read_book(final_path);
+  // A disk that fails to read it says nothing about what it is.
+  if (earlier.error == container::ReadError::io && earlier.system.kind != ErrorKind::not_found)
+    return failed_on(Step::clean_up, final_path, earlier.system);
+  if (earlier.error != container::ReadError::none)
+    return failed(Step::clean_up, Cause::not_an_ebook, final_path);
+  return {};
+}
 
-  // An earlier e-book of this name is replaced only once the new one is complete; any
-  // other file there is the user's and stops the build.
-  const std::string final_path = finished_path(request.out_dir, name);
-  const bool replaces_earlier = platform::path_exists(final_path);
-  if (replaces_earlier) {
-    const container::ReadResult earlier = container::read_book(final_path);
-    // A disk that fails to read it says nothing about what it is.
-    if (earlier.error == container::ReadError::io && earlier.system.kind != ErrorKind::not_found)
-      return failed_on(Step::clean_up, final_path, earlier.system);
-    if (earlier.error != container::ReadError::none)
-      return failed(Step::clean_up, Cause::not_an_ebook, final_path);
-  }
-
-  std::vector<Source> sources;
-  std::uint64_t payload = 0;
-  if (auto r = size_sources(request.entries, sources, payload); r.failure.cause != Cause::none) {
-    return r;
-  }
-
-  std::vector<IndexEntry> index_entries;
+// The index in code page 936 for PDFs of these sizes, which must leave the whole
+// container, trailer included, within a signed 32-bit size.
+BuildResult make_index(const BuildRequest& request, const std::vector<Source>& sources,
+                       std::uint64_t payload, const std::string& final_path, std::string& bytes) {
+  std::vector<IndexEntry> entries;
   std::uint64_t position = kPayloadPosition;
   for (std::size_t i = 0; i < sources.size(); ++i) {
-    index_entries.push_back({request.entries[i].title, position, sources[i].size});
+    entries.push_back({request.entries[i].title, position, sources[i].size});
     position += sources[i].size;
   }
-  const auto index_bytes = platform::utf8_to_cp936(container::index_text(name, index_entries));
-  if (!index_bytes) return failed(Step::index, Cause::no_code_page, final_path);
-  // The whole container, trailer included, must stay within a signed 32-bit size; a
-  // reader also refuses an index past kMaxIndexSize, so none is written.
-  if (index_bytes->size() > kMaxIndexSize ||
-      kPayloadOffset + payload + index_bytes->size() + kTrailerSize > kMaxContainerSize) {
+  auto encoded = platform::utf8_to_cp936(container::index_text(request.book_name, entries));
+  if (!encoded) return failed(Step::index, Cause::no_code_page, final_path);
+  // A reader also refuses an index past kMaxIndexSize, so none is written.
+  if (encoded->size() > kMaxIndexSize ||
+      kPayloadOffset + payload + encoded->size() + kTrailerSize > kMaxContainerSize) {
     return failed(Step::index, Cause::too_large, final_path);
   }
+  bytes = std::move(*encoded);
+  return {};
+}
 
-  std::string stub;
-  if (auto r = read_stub(request.stub_path, stub); r.failure.cause != Cause::none) return r;
-  if (cancelled(request)) return failed(Step::index, Cause::cancelled, final_path);
-
-  const std::string index_path = platform::join(request.out_dir, std::string(kIndexFileName));
-  std::string index_block;
-  if (auto r = pass_index_through_file(index_path, *index_bytes, created, index_block);
-      r.failure.cause != Cause::none) {
-    return r;
-  }
-
-  const std::string working_path =
-      platform::join(request.out_dir, name + std::string(kWorkingSuffix));
-  std::optional<File> out;
-  if (auto r = create_working_file(working_path, stub, created, out);
-      r.failure.cause != Cause::none) {
-    return r;
-  }
-
+// The stub at the head, then every PDF at its position.
+BuildResult write_payload(File& out, const std::string& stub, const std::vector<Source>& sources,
+                          std::uint64_t payload, const BuildRequest& request) {
   Error err;
-  if (!out->write_at_position(1, stub.data(), stub.size(), err)) {
-    return failed(Step::write_stub, Cause::system, working_path, err);
+  if (!out.write_at_position(1, stub.data(), stub.size(), err)) {
+    return failed(Step::write_stub, Cause::system, out.path(), err);
   }
-
   std::uint64_t done = 0;
   if (request.progress) request.progress(0, payload);
-  position = kPayloadPosition;
+  std::uint64_t position = kPayloadPosition;
   for (const auto& source : sources) {
-    if (auto r = copy_pdf(*out, source, position, done, payload, request);
+    if (auto r = copy_pdf(out, source, position, done, payload, request);
         r.failure.cause != Cause::none) {
       return r;
     }
     position += source.size;
   }
+  return {};
+}
 
+// The index block and the trailer, and everything on the disk before the book takes the
+// earlier one's place: after a power cut the folder holds the old book or the whole new
+// one, never an empty file under the book's name. Some file systems report a failed
+// delayed write only at the close.
+BuildResult finish_working_file(File& out, const std::string& index_block) {
+  Error err;
   const std::string trailer =
       container::trailer_bytes(static_cast<std::uint32_t>(index_block.size()));
-  // On the disk before it takes the earlier book's place: after a power cut the folder
-  // holds the old book or the whole new one, never an empty file under the book's name.
-  // Some file systems report a failed delayed write only at the close.
-  if (!out->write(index_block.data(), index_block.size(), err) ||
-      !out->write(trailer.data(), trailer.size(), err) || !out->sync(err) || !out->close(err)) {
-    return failed(Step::write_index_block, Cause::system, working_path, err);
+  const std::string path = out.path();
+  if (!out.write(index_block.data(), index_block.size(), err) ||
+      !out.write(trailer.data(), trailer.size(), err) || !out.sync(err) || !out.close(err)) {
+    return failed(Step::write_index_block, Cause::system, path, err);
   }
-  if (cancelled(request)) return failed(Step::write_index_block, Cause::cancelled, final_path);
+  return {};
+}
 
+// The finished working file takes the book's name.
+BuildResult put_in_place(const std::string& working_path, const std::string& final_path,
+                         bool replaces_earlier) {
+  Error err;
   // The earlier book may have been moved away meanwhile; then this is a first build.
   if (replaces_earlier && platform::path_exists(final_path)) {
     // Look again: whatever stands there now is replaced, so it must still be an e-book.
@@ -344,16 +334,46 @@ BuildResult build(const BuildRequest& request, CreatedFiles& created) {
   } else if (!platform::rename_no_replace(working_path, final_path, err)) {
     return creation_failed(Step::rename, final_path, err);
   }
+  return {};
+}
+
+// The build's steps in order; the first that fails ends it.
+BuildResult build(const BuildRequest& request, CreatedFiles& created) {
+  const auto stopped = [](const BuildResult& r) { return r.failure.cause != Cause::none; };
+  BuildResult r;
+  if (r.failure = check_request(request); stopped(r)) return r;
+  const std::string final_path = finished_path(request.out_dir, request.book_name);
+  bool replaces_earlier = false;
+  if (r = check_earlier_book(final_path, replaces_earlier); stopped(r)) return r;
+  std::vector<Source> sources;
+  std::uint64_t payload = 0;
+  if (r = size_sources(request.entries, sources, payload); stopped(r)) return r;
+  std::string index_bytes, stub, index_block;
+  if (r = make_index(request, sources, payload, final_path, index_bytes); stopped(r)) return r;
+  if (r = read_stub(request.stub_path, stub); stopped(r)) return r;
+  if (cancelled(request)) return failed(Step::index, Cause::cancelled, final_path);
+
+  const std::string index_path = platform::join(request.out_dir, std::string(kIndexFileName));
+  if (r = pass_index_through_file(index_path, index_bytes, created, index_block); stopped(r))
+    return r;
+  const std::string working_path =
+      platform::join(request.out_dir, request.book_name + std::string(kWorkingSuffix));
+  std::optional<File> out;
+  if (r = create_working_file(working_path, stub, created, out); stopped(r)) return r;
+  if (r = write_payload(*out, stub, sources, payload, request); stopped(r)) return r;
+  if (r = finish_working_file(*out, index_block); stopped(r)) return r;
+  if (cancelled(request)) return failed(Step::write_index_block, Cause::cancelled, final_path);
+  if (r = put_in_place(working_path, final_path, replaces_earlier); stopped(r)) return r;
   created.working_file.clear();
+
   // The rename itself on the disk. The e-book is complete either way, so a refusal here
   // is no reason to throw it away; nor is being unable to mark it as a program.
+  Error err;
   platform::sync_folder(request.out_dir, err);
   platform::make_executable(final_path, err);
-
-  BuildResult result;
-  result.ok = true;
-  result.output_path = final_path;
-  return result;
+  r.ok = true;
+  r.output_path = final_path;
+  return r;
 }
 
 // How a character the name may not hold is written in a message.

@@ -68,6 +68,46 @@ std::string trailer_bytes(std::uint32_t index_length) {
   return out;
 }
 
+namespace {
+
+// One entry line: the title, then the last "♂" and the last "♀" after it around the two
+// numbers. The numbers never hold the signs, but a title may hold either.
+ReadError parse_entry_line(std::string_view line, IndexEntry& entry) {
+  const std::size_t position_sign = line.rfind(kPositionSign);
+  if (position_sign == std::string_view::npos) return ReadError::bad_line;
+  const std::size_t numbers = position_sign + kPositionSign.size();
+  const std::size_t length_sign = line.rfind(kLengthSign);
+  if (length_sign == std::string_view::npos || length_sign < numbers) return ReadError::bad_line;
+  entry.title = std::string(line.substr(0, position_sign));
+  for (auto [field, value] :
+       {std::pair{line.substr(numbers, length_sign - numbers), &entry.position},
+        std::pair{line.substr(length_sign + kLengthSign.size()), &entry.length}}) {
+    switch (parse_number(field, *value)) {
+      case Number::ok:
+        break;
+      case Number::malformed:
+        return ReadError::bad_line;
+      case Number::overflow:
+        return ReadError::number_overflow;
+    }
+  }
+  return ReadError::none;
+}
+
+// The entries must lie back to back from position 590,000 and end before the index.
+ReadError place_entry(const IndexEntry& entry, std::uint64_t index_offset,
+                      std::uint64_t expected) {
+  // Every value is at most 2^31 - 1 here, so none of these sums can wrap.
+  if (entry.position < kPayloadPosition || entry.position - 1 >= index_offset ||
+      entry.position - 1 + entry.length > index_offset) {
+    return ReadError::entry_outside;
+  }
+  if (entry.position != expected || entry.length == 0) return ReadError::not_contiguous;
+  return ReadError::none;
+}
+
+}  // namespace
+
 ReadResult parse_index(std::string_view index_bytes, std::uint64_t index_offset,
                        std::uint64_t file_size) {
   if (index_bytes.size() > kMaxIndexSize) return fail(ReadError::index_too_large);
@@ -85,21 +125,17 @@ ReadResult parse_index(std::string_view index_bytes, std::uint64_t index_offset,
 
   // UTF-8 never holds CR or LF inside a character, so splitting after decoding is safe.
   std::uint64_t expected = kPayloadPosition;
-  std::size_t line_number = 0;
-  std::size_t last_entry_line = 0;
-  std::size_t start = 0;
-  while (start < text.size()) {
+  std::size_t line_number = 0, last_entry_line = 0;
+  for (std::size_t start = 0; start < text.size();) {
     ++line_number;
-    std::size_t end = text.find(kCrLf, start);
-    if (end == std::string_view::npos) {
-      // The last line lacks its CR LF: the block was cut short or has junk at its end.
+    const std::size_t end = text.find(kCrLf, start);
+    // The last line lacks its CR LF: the block was cut short or has junk at its end.
+    if (end == std::string_view::npos)
       return fail(line_number == 1 ? ReadError::no_name_line : ReadError::bad_line, line_number);
-    }
-    std::string_view line = text.substr(start, end - start);
+    const std::string_view line = text.substr(start, end - start);
     start = end + kCrLf.size();
-    if (line.find_first_of("\r\n") != std::string_view::npos) {
+    if (line.find_first_of("\r\n") != std::string_view::npos)
       return fail(ReadError::bad_line, line_number);
-    }
     if (line_number == 1) {
       if (line.empty()) return fail(ReadError::no_name_line, 1);
       book.name = std::string(line);
@@ -108,39 +144,11 @@ ReadResult parse_index(std::string_view index_bytes, std::uint64_t index_offset,
     if (line.empty()) continue;  // the writer may end the block with one empty line
     if (book.entries.size() == static_cast<std::size_t>(kMaxEntries))
       return fail(ReadError::too_many_entries, line_number);
-
-    // The numbers never hold the signs, so the last of each delimits them; a title may
-    // hold either sign itself.
-    std::size_t position_sign = line.rfind(kPositionSign);
-    if (position_sign == std::string_view::npos) return fail(ReadError::bad_line, line_number);
-    std::size_t numbers = position_sign + kPositionSign.size();
-    std::size_t length_sign = line.rfind(kLengthSign);
-    if (length_sign == std::string_view::npos || length_sign < numbers) {
-      return fail(ReadError::bad_line, line_number);
-    }
     IndexEntry entry;
-    entry.title = std::string(line.substr(0, position_sign));
-    for (auto [field, value] :
-         {std::pair{line.substr(numbers, length_sign - numbers), &entry.position},
-          std::pair{line.substr(length_sign + kLengthSign.size()), &entry.length}}) {
-      switch (parse_number(field, *value)) {
-        case Number::ok:
-          break;
-        case Number::malformed:
-          return fail(ReadError::bad_line, line_number);
-        case Number::overflow:
-          return fail(ReadError::number_overflow, line_number);
-      }
-    }
-
-    // Every value is at most 2^31 - 1 here, so none of these sums can wrap.
-    if (entry.position < kPayloadPosition || entry.position - 1 >= index_offset ||
-        entry.position - 1 + entry.length > index_offset) {
-      return fail(ReadError::entry_outside, line_number);
-    }
-    if (entry.position != expected || entry.length == 0) {
-      return fail(ReadError::not_contiguous, line_number);
-    }
+    if (ReadError e = parse_entry_line(line, entry); e != ReadError::none)
+      return fail(e, line_number);
+    if (ReadError e = place_entry(entry, index_offset, expected); e != ReadError::none)
+      return fail(e, line_number);
     expected = entry.position + entry.length;
     last_entry_line = line_number;
     book.entries.push_back(std::move(entry));
@@ -161,19 +169,11 @@ bool is_index_block(std::string_view bytes) {
   if (!text || bytes.size() > kMaxIndexSize || !text->ends_with(kCrLf)) return false;
   std::string_view last(*text);
   last.remove_suffix(kCrLf.size());
-  last = last.substr(last.rfind(kCrLf) == std::string_view::npos ? 0 : last.rfind(kCrLf) + 2);
-  const std::size_t position_sign = last.rfind(kPositionSign),
-                    length_sign = last.rfind(kLengthSign);
-  std::uint64_t position = 0, length = 0;
-  if (position_sign == std::string_view::npos || length_sign == std::string_view::npos ||
-      length_sign < position_sign ||
-      parse_number(last.substr(position_sign + kPositionSign.size(),
-                               length_sign - position_sign - kPositionSign.size()),
-                   position) != Number::ok ||
-      parse_number(last.substr(length_sign + kLengthSign.size()), length) != Number::ok) {
-    return false;
-  }
-  const std::uint64_t offset = position - 1 + length;
+  const std::size_t before = last.rfind(kCrLf);
+  last = last.substr(before == std::string_view::npos ? 0 : before + kCrLf.size());
+  IndexEntry entry;
+  if (parse_entry_line(last, entry) != ReadError::none) return false;
+  const std::uint64_t offset = entry.position - 1 + entry.length;
   return parse_index(bytes, offset, offset + bytes.size() + kTrailerSize).error == ReadError::none;
 }
 

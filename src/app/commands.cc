@@ -89,21 +89,15 @@ void append_or_count(booklist::BookList& books, booklist::Entry entry, std::size
   if (!books.append(std::move(entry))) ++left_out;
 }
 
-// Every PDF directly in `folder`, in the listing's order, until the list is full; the
-// scratch text ends as the last title added when `scratch` is given. Counts the PDFs that
-// did not fit.
+// A folder's entries until the list is full; the scratch text ends as the last title
+// added when `scratch` is given. Counts the PDFs that did not fit.
 void add_folder_files(const std::string& folder, booklist::BookList& books, std::string* scratch,
                       std::size_t& left_out) {
-  auto names = booklist::list_pdf_names(folder);
-  if (!names) return;
-  for (const auto& name : *names) {
-    if (books.full()) {
-      ++left_out;
-      continue;
-    }
-    std::string title = booklist::title_from_file_name(name);
-    if (scratch) *scratch = title;
-    books.append({std::move(title), booklist::folder_entry_path(folder, name)});
+  auto entries = booklist::folder_entries(folder);
+  if (!entries) return;
+  for (auto& entry : *entries) {
+    if (scratch && !books.full()) *scratch = entry.title;
+    append_or_count(books, std::move(entry), left_out);
   }
 }
 

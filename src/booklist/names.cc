@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "booklist/book_list.h"
 #include "platform/encoding.h"
 #include "platform/file.h"
 
@@ -165,11 +166,17 @@ int compare(const Key& a, const Key& b) {
   return 0;
 }
 
+// The natural order of two names by their keys; names the order holds equal go by bytes,
+// so the order is total.
+bool key_less(const Key& a_key, std::string_view a, const Key& b_key, std::string_view b) {
+  const int c = compare(a_key, b_key);
+  return c != 0 ? c < 0 : a < b;
+}
+
 }  // namespace
 
 bool natural_less(std::string_view a, std::string_view b) {
-  const int c = compare(key_of(a), key_of(b));
-  return c != 0 ? c < 0 : a < b;
+  return key_less(key_of(a), a, key_of(b), b);
 }
 
 std::string title_from_file_name(std::string_view file_name) {
@@ -226,8 +233,7 @@ std::optional<std::vector<std::string>> list_pdf_names(const std::string& folder
   }
   // Each name is cut into its key once, not once per comparison.
   std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-    const int c = compare(a.first, b.first);
-    return c != 0 ? c < 0 : a.second < b.second;
+    return key_less(a.first, a.second, b.first, b.second);
   });
   std::vector<std::string> sorted;
   sorted.reserve(keyed.size());
@@ -237,6 +243,16 @@ std::optional<std::vector<std::string>> list_pdf_names(const std::string& folder
 
 std::string folder_entry_path(const std::string& folder, const std::string& name) {
   return platform::join(folder, name);
+}
+
+std::optional<std::vector<Entry>> folder_entries(const std::string& folder) {
+  auto names = list_pdf_names(folder);
+  if (!names) return std::nullopt;
+  std::vector<Entry> entries;
+  entries.reserve(names->size());
+  for (const auto& name : *names)
+    entries.emplace_back(title_from_file_name(name), folder_entry_path(folder, name));
+  return entries;
 }
 
 }  // namespace booklist

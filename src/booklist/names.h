@@ -11,10 +11,14 @@ namespace booklist {
 // Every ".pdf" removed, wherever it stands, ignoring case: "my.pdfs.pdf" -> "mys".
 std::string title_from_file_name(std::string_view file_name);
 
-// The add-file test: the last four characters are exactly ".pdf" or ".PDF".
+// Two rules on purpose. A file the user picks or drops is taken when its last four
+// characters are exactly ".pdf" or ".PDF": the open-file dialog's own test, so a file
+// the dialog offers and one dropped are judged alike.
 bool is_accepted_file(std::string_view path);
 
-// True when `name` ends in ".pdf" in any mix of case (the folder listing's pattern).
+// A folder's listing takes "*.pdf" in any mix of case, as a pattern on a Windows folder
+// matches, so a folder gives the same PDFs on every system; the command line judges the
+// files it is given by this rule too.
 bool matches_pdf_pattern(std::string_view name);
 
 // Leading and trailing U+0020 removed.
@@ -35,5 +39,10 @@ std::optional<std::vector<std::string>> list_pdf_names(const std::string& folder
 
 // The folder, one separator and the name, joined as they are.
 std::string folder_entry_path(const std::string& folder, const std::string& name);
+
+struct Entry;
+// The entries a folder gives: its PDFs (list_pdf_names), each under its title, in that
+// order. nullopt when the folder cannot be listed.
+std::optional<std::vector<Entry>> folder_entries(const std::string& folder);
 
 }  // namespace booklist

@@ -107,13 +107,10 @@ std::variant<std::vector<booklist::Entry>, Usage, std::string> collect_entries(
   std::vector<booklist::Entry> entries;
   for (const auto& path : paths) {
     if (platform::is_folder(path)) {
-      auto names = booklist::list_pdf_names(path);
-      if (!names) return "无法读取文件夹" + platform::quoted(path) + "中的文件列表。";
-      if (names->empty()) return "文件夹" + platform::quoted(path) + "里没有 PDF 文件。";
-      for (const auto& name : *names) {
-        entries.push_back(
-            {booklist::title_from_file_name(name), booklist::folder_entry_path(path, name)});
-      }
+      auto listed = booklist::folder_entries(path);
+      if (!listed) return "无法读取文件夹" + platform::quoted(path) + "中的文件列表。";
+      if (listed->empty()) return "文件夹" + platform::quoted(path) + "里没有 PDF 文件。";
+      std::move(listed->begin(), listed->end(), std::back_inserter(entries));
     } else {
       // An e-book by its content, whatever its name, brings its chapters.
       builder::Chapters chapters = builder::read_chapters(path);

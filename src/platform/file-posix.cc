@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 #include <vector>
 
 #include "platform/faults.h"
@@ -68,7 +69,14 @@ bool fail_errno(Error& err) {
 // the call then returns -1 with errno set, as the system would.
 template <typename Call>
 auto sys(const std::string& path, Call&& call) -> decltype(call()) {
-  if (faults::trip(path)) return static_cast<decltype(call())>(-1);
+  using Result = decltype(call());
+  if (faults::trip(path)) {
+    if constexpr (std::is_pointer_v<Result>) {
+      return nullptr;
+    } else {
+      return static_cast<Result>(-1);
+    }
+  }
   return call();
 }
 
@@ -229,7 +237,7 @@ bool make_executable(const std::string& path, Error& err) {
 }
 
 std::optional<std::vector<std::string>> list_ordinary_files(const std::string& dir, Error& err) {
-  DIR* d = faults::trip(dir) ? nullptr : opendir(dir.c_str());
+  DIR* d = sys(dir, [&] { return opendir(dir.c_str()); });
   if (!d) {
     fail_errno(err);
     return std::nullopt;
@@ -237,7 +245,7 @@ std::optional<std::vector<std::string>> list_ordinary_files(const std::string& d
   std::vector<std::string> names;
   while (true) {
     errno = 0;
-    const dirent* e = readdir(d);
+    const dirent* e = sys(dir, [&] { return readdir(d); });
     if (!e) break;
     std::string name = e->d_name;
     if (name[0] == '.') continue;  // ".", ".." and hidden files

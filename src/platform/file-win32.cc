@@ -75,18 +75,33 @@ std::optional<std::wstring> wide_path(const std::string& path, Error& err) {
   return wide;
 }
 
+// Each system call about a file goes through here, so a test build can make any one of
+// them fail: the call then gives `failed`, its own failure value, with the thread's last
+// error set, as the system would.
+template <typename Failed, typename Call>
+auto sys(const std::string& path, Failed failed, Call&& call) -> decltype(call()) {
+  if (faults::trip(path)) return static_cast<decltype(call())>(failed);
+  return call();
+}
+
+DWORD attributes(const std::string& path, const std::wstring& wide) {
+  return sys(path, INVALID_FILE_ATTRIBUTES, [&] { return GetFileAttributesW(wide.c_str()); });
+}
+
 // Offsets travel as LARGE_INTEGER, which is signed.
 bool fits_signed(std::uint64_t v) {
   return v <= static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max());
 }
 
 // Follows a link to what it leads to; the attributes of the target, or nothing.
-std::optional<DWORD> target_attributes(const std::wstring& path) {
-  HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+std::optional<DWORD> target_attributes(const std::string& path, const std::wstring& wide) {
+  HANDLE h = sys(path, INVALID_HANDLE_VALUE, [&] {
+    return CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  });
   if (h == INVALID_HANDLE_VALUE) return std::nullopt;
   BY_HANDLE_FILE_INFORMATION info;
-  BOOL ok = GetFileInformationByHandle(h, &info);
+  BOOL ok = sys(path, FALSE, [&] { return GetFileInformationByHandle(h, &info); });
   CloseHandle(h);
   if (!ok) return std::nullopt;
   return info.dwFileAttributes;
@@ -97,11 +112,6 @@ bool ordinary_attributes(DWORD a) {
                 FILE_ATTRIBUTE_DEVICE));
 }
 
-// Each system call about a file asks the fault seam first, so a test build can make any
-// one of them fail; the call then fails with the thread's last error set.
-bool tripped(const std::string& path) {
-  return faults::trip(path);
-}
 
 // Opens a disk file; device names such as CON or NUL open "successfully" anywhere, so
 // only what the system calls a disk file is kept.
@@ -111,36 +121,42 @@ bool open_disk_file(const std::string& path, DWORD access, DWORD share, DWORD di
   if (!wide) return false;
   if (disposition == OPEN_EXISTING) {
     // A folder would be refused as "access denied", which sends the user the wrong way.
-    const DWORD a = GetFileAttributesW(wide->c_str());
+    const DWORD a = attributes(path, *wide);
     if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY))
       return fail(err, ERROR_DIRECTORY);
   }
-  HANDLE h = tripped(path) ? INVALID_HANDLE_VALUE
-                           : CreateFileW(wide->c_str(), access, share, nullptr, disposition,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = sys(path, INVALID_HANDLE_VALUE, [&] {
+    return CreateFileW(wide->c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+  });
   if (h == INVALID_HANDLE_VALUE) return fail_last(err);
-  if (GetFileType(h) != FILE_TYPE_DISK) {
+  const DWORD type = sys(path, FILE_TYPE_UNKNOWN, [&] { return GetFileType(h); });
+  if (type != FILE_TYPE_DISK) {
+    const DWORD why = type == FILE_TYPE_UNKNOWN ? GetLastError() : ERROR_BAD_FILE_TYPE;
     CloseHandle(h);
-    return fail(err, ERROR_BAD_FILE_TYPE);
+    // A file this call made and could not judge is taken back; a device was never made.
+    if (disposition == CREATE_NEW && type == FILE_TYPE_UNKNOWN) DeleteFileW(wide->c_str());
+    return fail(err, why == NO_ERROR ? ERROR_BAD_FILE_TYPE : why);
   }
   handle = h;
   return true;
 }
 
-std::optional<std::uint64_t> current_position(HANDLE h, Error& err) {
+std::optional<std::uint64_t> current_position(HANDLE h, const std::string& path, Error& err) {
   LARGE_INTEGER zero{}, now{};
-  if (!SetFilePointerEx(h, zero, &now, FILE_CURRENT)) {
+  if (!sys(path, FALSE, [&] { return SetFilePointerEx(h, zero, &now, FILE_CURRENT); })) {
     fail_last(err);
     return std::nullopt;
   }
   return static_cast<std::uint64_t>(now.QuadPart);
 }
 
-bool set_position(HANDLE h, std::uint64_t offset, Error& err) {
+bool set_position(HANDLE h, const std::string& path, std::uint64_t offset, Error& err) {
   if (!fits_signed(offset)) return fail(err, ERROR_NEGATIVE_SEEK);
   LARGE_INTEGER to;
   to.QuadPart = static_cast<LONGLONG>(offset);
-  if (!SetFilePointerEx(h, to, nullptr, FILE_BEGIN)) return fail_last(err);
+  if (!sys(path, FALSE, [&] { return SetFilePointerEx(h, to, nullptr, FILE_BEGIN); }))
+    return fail_last(err);
   return true;
 }
 
@@ -151,7 +167,7 @@ bool read_at(HANDLE h, const std::string& path, std::uint64_t offset, void* data
   at.Offset = static_cast<DWORD>(offset);
   at.OffsetHigh = static_cast<DWORD>(offset >> 32);
   got = 0;
-  if (tripped(path) || !ReadFile(h, data, n, &got, &at)) {
+  if (!sys(path, FALSE, [&] { return ReadFile(h, data, n, &got, &at); })) {
     if (GetLastError() == ERROR_HANDLE_EOF) {
       got = 0;
       return true;
@@ -187,10 +203,10 @@ bool is_ordinary_file(const std::string& path) {
   auto wide = utf8_to_wide(path);
   if (!wide) return false;
   // GetFileAttributesW takes no wildcards: "*.pdf" is refused, never matched.
-  DWORD a = GetFileAttributesW(wide->c_str());
+  DWORD a = attributes(path, *wide);
   if (a == INVALID_FILE_ATTRIBUTES || !ordinary_attributes(a)) return false;
   if (a & FILE_ATTRIBUTE_REPARSE_POINT) {
-    auto target = target_attributes(*wide);
+    auto target = target_attributes(path, *wide);
     return target && ordinary_attributes(*target);
   }
   return true;
@@ -198,16 +214,16 @@ bool is_ordinary_file(const std::string& path) {
 
 bool path_exists(const std::string& path) {
   auto wide = utf8_to_wide(path);
-  return wide && !tripped(path) && GetFileAttributesW(wide->c_str()) != INVALID_FILE_ATTRIBUTES;
+  return wide && attributes(path, *wide) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool is_folder(const std::string& path) {
   auto wide = utf8_to_wide(path);
-  if (!wide || tripped(path)) return false;
-  const DWORD a = GetFileAttributesW(wide->c_str());
+  if (!wide) return false;
+  const DWORD a = attributes(path, *wide);
   if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) return false;
   if (!(a & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
-  auto target = target_attributes(*wide);
+  auto target = target_attributes(path, *wide);
   return target && (*target & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -221,7 +237,7 @@ bool delete_file(const std::string& path, Error& err) {
   auto wide = wide_path(path, err);
   if (!wide) return false;
   // DeleteFileW takes one literal name and refuses folders.
-  if (tripped(path) || !DeleteFileW(wide->c_str())) return fail_last(err);
+  if (!sys(path, FALSE, [&] { return DeleteFileW(wide->c_str()); })) return fail_last(err);
   return true;
 }
 
@@ -230,7 +246,9 @@ bool rename_no_replace(const std::string& from, const std::string& to, Error& er
   auto wide_to = wide_path(to, err);
   if (!wide_from || !wide_to) return false;
   // Without MOVEFILE_REPLACE_EXISTING an existing target is refused.
-  if (tripped(to) || !MoveFileExW(wide_from->c_str(), wide_to->c_str(), MOVEFILE_WRITE_THROUGH))
+  if (!sys(to, FALSE, [&] {
+        return MoveFileExW(wide_from->c_str(), wide_to->c_str(), MOVEFILE_WRITE_THROUGH);
+      }))
     return fail_last(err);
   return true;
 }
@@ -240,8 +258,10 @@ bool replace_file(const std::string& from, const std::string& to, Error& err) {
   auto wide_to = wide_path(to, err);
   if (!wide_from || !wide_to) return false;
   // One rename over the old name: there is never a moment without either file.
-  if (tripped(to) || !MoveFileExW(wide_from->c_str(), wide_to->c_str(),
-                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  if (!sys(to, FALSE, [&] {
+        return MoveFileExW(wide_from->c_str(), wide_to->c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+      }))
     return fail_last(err);
   return true;
 }
@@ -263,7 +283,8 @@ std::optional<std::vector<std::string>> list_ordinary_files(const std::string& d
 
   std::vector<std::string> names;
   WIN32_FIND_DATAW found;
-  HANDLE h = tripped(dir) ? INVALID_HANDLE_VALUE : FindFirstFileW(pattern.c_str(), &found);
+  HANDLE h =
+      sys(dir, INVALID_HANDLE_VALUE, [&] { return FindFirstFileW(pattern.c_str(), &found); });
   if (h == INVALID_HANDLE_VALUE) {
     // An empty drive root has not even "." and "..".
     if (GetLastError() == ERROR_FILE_NOT_FOUND) return names;
@@ -276,7 +297,7 @@ std::optional<std::vector<std::string>> list_ordinary_files(const std::string& d
     std::string name = wide_to_utf8(found.cFileName);
     if (a & FILE_ATTRIBUTE_REPARSE_POINT && !is_ordinary_file(join(dir, name))) continue;
     names.push_back(std::move(name));
-  } while (FindNextFileW(h, &found));
+  } while (sys(dir, FALSE, [&] { return FindNextFileW(h, &found); }));
   const DWORD why = GetLastError();
   FindClose(h);
   if (why != ERROR_NO_MORE_FILES) {
@@ -336,7 +357,7 @@ bool File::close(Error& err) {
   HANDLE h = as_handle(handle_);
   handle_ = nullptr;
   // An injected failure still closes the handle, as a real one does.
-  const bool injected = tripped(path_);
+  const bool injected = faults::trip(path_);  // the one call that still happens
   const DWORD why = GetLastError();
   if (!CloseHandle(h) || injected) return fail(err, injected ? why : GetLastError());
   return true;
@@ -344,7 +365,7 @@ bool File::close(Error& err) {
 
 std::optional<std::uint64_t> File::size(Error& err) const {
   LARGE_INTEGER size;
-  if (tripped(path_) || !GetFileSizeEx(as_handle(handle_), &size)) {
+  if (!sys(path_, FALSE, [&] { return GetFileSizeEx(as_handle(handle_), &size); })) {
     fail_last(err);
     return std::nullopt;
   }
@@ -353,7 +374,7 @@ std::optional<std::uint64_t> File::size(Error& err) const {
 
 bool File::read_exact_at(std::uint64_t offset, void* data, std::size_t n, Error& err) {
   HANDLE h = as_handle(handle_);
-  auto here = current_position(h, err);
+  auto here = current_position(h, path_, err);
   if (!here) return false;
   auto* p = static_cast<char*>(data);
   bool ok = true;
@@ -371,7 +392,7 @@ bool File::read_exact_at(std::uint64_t offset, void* data, std::size_t n, Error&
     }
   }
   Error ignored;
-  set_position(h, *here, ignored);  // reading at an offset leaves the position alone
+  set_position(h, path_, *here, ignored);  // reading at an offset leaves the position alone
   return ok;
 }
 
@@ -380,7 +401,7 @@ bool File::write(const void* data, std::size_t n, Error& err) {
   while (n > 0) {
     DWORD done = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
-    if (tripped(path_) || !WriteFile(as_handle(handle_), p, want, &done, nullptr))
+    if (!sys(path_, FALSE, [&] { return WriteFile(as_handle(handle_), p, want, &done, nullptr); }))
       return fail_last(err);
     if (done == 0) return fail(err, ERROR_WRITE_FAULT);
     p += done;
@@ -395,12 +416,11 @@ bool File::write_at_position(std::uint64_t position, const void* data, std::size
 }
 
 bool File::seek(std::uint64_t offset, Error& err) {
-  if (tripped(path_)) return fail_last(err);
-  return set_position(as_handle(handle_), offset, err);
+  return set_position(as_handle(handle_), path_, offset, err);
 }
 
 bool File::sync(Error& err) {
-  if (tripped(path_) || !FlushFileBuffers(as_handle(handle_))) return fail_last(err);
+  if (!sys(path_, FALSE, [&] { return FlushFileBuffers(as_handle(handle_)); })) return fail_last(err);
   return true;
 }
 
@@ -412,7 +432,7 @@ Copy File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t le
     return Copy::read_failed;
   }
   HANDLE in = as_handle(source.handle_);
-  auto source_here = current_position(in, err);
+  auto source_here = current_position(in, source.path_, err);
   if (!source_here) return Copy::read_failed;
 
   std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyPiece)));
@@ -439,7 +459,7 @@ Copy File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t le
     }
   }
   Error ignored;
-  set_position(in, *source_here, ignored);
+  set_position(in, source.path_, *source_here, ignored);
   return result;
 }
 

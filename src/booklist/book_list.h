@@ -4,8 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "container/format.h"
-
 namespace booklist {
 
 struct Entry {
@@ -16,8 +14,9 @@ struct Entry {
 
 class BookList {
  public:
-  // Positions are signed 16-bit in the window's lists, and an e-book holds no more.
-  static constexpr int kMaxEntries = container::kMaxEntries;
+  // Positions are signed 16-bit in the window's lists, and an e-book holds no more (the
+  // builder holds the two limits together).
+  static constexpr int kMaxEntries = 32767;
 
   int count() const { return static_cast<int>(entries_.size()); }
   bool empty() const { return entries_.empty(); }

@@ -1,7 +1,8 @@
 # Tarvello's builds, tests and downloads. `make` alone lists the targets and does nothing
 # else. Every target that builds installs the Debian packages it needs when they are
 # missing (tools/need-debs.sh, as root or through sudo), then builds what it runs; on a
-# `make check` installs nothing.
+# machine without make, ./make.sh TARGET installs make first. `make check` installs
+# nothing.
 
 JOBS ?= $(shell nproc)
 
@@ -21,7 +22,7 @@ DEBS_WINDOWS := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
 DEBS_DIST := zip unzip
 
 .DEFAULT_GOAL := help
-.PHONY: help run run-windows demo dist test check deps deps-linux \
+.PHONY: help run run-windows demo dist test check bare-check deps deps-linux \
         deps-windows deps-dist linux win32 win64 check-windows fuzz bench clean
 
 help:
@@ -32,6 +33,7 @@ help:
 	@echo 'make run-windows  the 64-bit Tarvello.exe under wine64'
 	@echo 'make demo         tarvello-cli packs samples/ into an e-book, lists and checks it'
 	@echo 'make dist         the two downloads in dist/'
+	@echo 'make bare-check   `./make.sh test` in a bare Debian 12 root (as root; debootstrap)'
 	@echo 'make fuzz         the reader'"'"'s fuzzer for FUZZ_SECONDS (60)'
 	@echo 'make bench        the packing benchmark (bench/README.md has the others)'
 	@echo 'make linux|win32|win64|deps|clean'
@@ -104,6 +106,11 @@ check:
 	sh tools/check-includes.sh src
 	$(call build,linux)
 	ctest --preset linux -j$(JOBS)
+
+# A bare Debian 12 root made with debootstrap (kept in /var/cache/tarvello), a clone of
+# this commit in it, and the README's test command run there. As root.
+bare-check:
+	sh tools/bare-debian.sh
 
 bench: deps-linux
 	sh bench/pack.sh

@@ -1,5 +1,8 @@
-# Two entry points: `make run` and `make test`. Each installs the Debian packages it
-# needs when they are missing, then builds what it runs.
+# Tarvello's builds, tests and downloads. `make` alone lists the targets and does nothing
+# else. Every target that builds installs the Debian packages it needs when they are
+# missing (tools/need-debs.sh, as root or through sudo), then builds what it runs; on a
+# machine without make, ./make.sh TARGET installs make first. `make check` installs
+# nothing.
 
 JOBS ?= $(shell nproc)
 
@@ -17,10 +20,30 @@ DEBS_WINDOWS := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
                 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 googletest wine64 wine32:i386 \
                 osslsigncode openssl \
                 xvfb locales fonts-wine fonts-wqy-microhei $(X_LIBS) $(X_LIBS:=:i386)
+# The downloads; unzip only tells two of them apart when they differ
+DEBS_DIST := zip unzip
 
-.PHONY: all run run-windows demo dist test check deps deps-linux deps-windows linux win32 win64 check-windows fuzz bench clean
+.DEFAULT_GOAL := help
+.PHONY: help run run-windows demo dist test check bare-check deps deps-linux \
+        deps-windows deps-dist linux win32 win64 check-windows fuzz bench clean
 
-all: linux win32 win64
+help:
+	@echo 'make run          build and open the Linux window (tarvello-qt)'
+	@echo 'make test         build Linux, 32-bit and 64-bit Windows; run every test, the'
+	@echo '                  Windows ones under Wine'
+	@echo 'make check        the Linux build and its tests only; installs nothing'
+	@echo 'make run-windows  the 64-bit Tarvello.exe under wine64'
+	@echo 'make demo         tarvello-cli packs samples/ into an e-book, lists and checks it'
+	@echo 'make dist         the two downloads in dist/'
+	@echo 'make bare-check   `./make.sh test` in a bare Debian 12 root (as root; debootstrap)'
+	@echo 'make fuzz         the reader'"'"'s fuzzer for FUZZ_SECONDS (60)'
+	@echo 'make bench        the packing benchmark (bench/README.md has the others)'
+	@echo 'make linux|win32|win64|deps|clean'
+	@echo 'Every target but check, help and clean installs the Debian packages it needs.'
+
+# $(call build,PRESET[,TARGETS]): configures the preset's build folder, then builds all of
+# it, or only TARGETS.
+build = cmake --preset $(1) >/dev/null && cmake --build --preset $(1) -j$(JOBS)$(if $(2), --target $(2))
 
 deps-linux:
 	@sh tools/need-debs.sh $(DEBS_LINUX)
@@ -29,19 +52,19 @@ deps-windows:
 	@sh tools/need-debs.sh $(DEBS_WINDOWS)
 	@sh tools/need-locale.sh zh_CN.UTF-8 en_US.UTF-8
 
-deps: deps-linux deps-windows
+deps-dist:
+	@sh tools/need-debs.sh $(DEBS_DIST)
+
+deps: deps-linux deps-windows deps-dist
 
 linux: deps-linux
-	cmake --preset linux >/dev/null
-	cmake --build --preset linux -j$(JOBS)
+	$(call build,linux)
 
 win32: deps-windows
-	cmake --preset win32 >/dev/null
-	cmake --build --preset win32 -j$(JOBS)
+	$(call build,win32)
 
 win64: deps-windows
-	cmake --preset win64 >/dev/null
-	cmake --build --preset win64 -j$(JOBS)
+	$(call build,win64)
 
 # The Windows programs must carry nothing of mingw's runtime.
 check-windows: win32 win64
@@ -49,14 +72,12 @@ check-windows: win32 win64
 
 # The window; without a display, run-window.sh says how else to run it.
 run: deps-linux
-	cmake --preset linux >/dev/null
-	cmake --build --preset linux -j$(JOBS) --target tarvello-qt tarvello-cli
+	$(call build,linux,tarvello-qt tarvello-cli)
 	sh tools/run-window.sh build/linux/bin
 
 # The downloads: dist/Tarvello-2.0-win32.zip and the Linux archive, from optimised builds.
-dist: win32 deps-linux
-	cmake --preset release >/dev/null
-	cmake --build --preset release -j$(JOBS) --target tarvello-qt tarvello-cli tarvello_reader
+dist: win32 deps-linux deps-dist
+	$(call build,release,tarvello-qt tarvello-cli tarvello_reader)
 	sh tools/dist.sh build/win32/bin build/release
 
 # The Windows window (x86_64 build) under wine64, on this machine's display.
@@ -70,21 +91,28 @@ demo: linux
 # The e-book reader's fuzzer, for a minute, from the seed e-books and saved inputs.
 FUZZ_SECONDS ?= 60
 fuzz: deps-linux
-	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz -j$(JOBS)
+	$(call build,fuzz)
 	sh tools/fuzz.sh build/fuzz $(FUZZ_SECONDS)
 
 # The Windows GUI tests drive the 32-bit build, the product, from the 64-bit one.
-test: linux win32 win64 check-windows fuzz
+test: linux win32 win64 check-windows fuzz deps-dist
 	ctest --preset linux -j$(JOBS)
 	ctest --preset win64
 
 # The edit-build-test loop: the Linux build and its tests only. Installs nothing and
-# builds nothing for Windows; run `make test` once first on a new machine.
+# builds nothing for Windows.
 check:
-	cmake --preset linux >/dev/null
-	cmake --build --preset linux -j$(JOBS)
+	@sh tools/need-debs.sh --check $(DEBS_LINUX) || { \
+	  echo 'make check installs nothing: `make test` (or `make deps-linux`) installs these first.' >&2; \
+	  exit 1; }
+	sh tools/check-includes.sh src
+	$(call build,linux)
 	ctest --preset linux -j$(JOBS)
+
+# A bare Debian 12 root made with debootstrap (kept in /var/cache/tarvello), a clone of
+# this commit in it, and the README's test command run there. As root.
+bare-check:
+	sh tools/bare-debian.sh
 
 bench: deps-linux
 	sh bench/pack.sh

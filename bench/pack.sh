@@ -10,18 +10,11 @@
 set -eu
 
 rounds=${1:-21}
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
-
-echo "building the release preset ..."
-cmake --preset release > /dev/null
-cmake --build build/release -j2 --target tarvello-cli > /dev/null
-cli="$root/build/release/bin/tarvello-cli"
-
-work=${BENCH_DIR:-$root/build/bench-work}
-rm -rf "$work"
+. "$(dirname "$0")/prologue.sh"
+bench_build tarvello-cli
+cli="$bin/tarvello-cli"
+bench_work build/bench-work
 mkdir -p "$work/in" "$work/out"
-trap 'rm -rf "$work"' EXIT
 
 echo "making 8 PDFs of 48 MiB in $work ..."
 # The payload always starts at offset 589,999, 175 bytes into a page. A stub of 4,271

@@ -12,21 +12,13 @@ set -eu
 
 runs=${1:-5}
 megabytes=${2:-2000}
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
 command -v xvfb-run >/dev/null || { echo "needs xvfb-run (apt-get install xvfb xauth)" >&2; exit 1; }
-
-echo "building qt_freeze_bench (release) ..."
-cmake --preset release > /dev/null
-cmake --build --preset release -j2 --target qt_freeze_bench > /dev/null
-
-work=${BENCH_DIR:-$root/build/bench-work-qt}
-rm -rf "$work"
-mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/prologue.sh"
+bench_build qt_freeze_bench
+bench_work build/bench-work-qt
 
 run() {
-  TMPDIR="$work" xvfb-run -a -s '-screen 0 1024x768x24' build/release/bin/qt_freeze_bench "$@"
+  TMPDIR="$work" xvfb-run -a -s '-screen 0 1024x768x24' "$bin/qt_freeze_bench" "$@"
 }
 run "$megabytes" "$runs"
 run --inline "$megabytes" 1

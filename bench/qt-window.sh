@@ -11,16 +11,8 @@
 set -eu
 
 rounds=${1:-5}
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
+. "$(dirname "$0")/prologue.sh"
+bench_build qt_window_bench
+bench_work build/bench-work-qt
 
-echo "building qt_window_bench (release) ..."
-cmake --preset release > /dev/null
-cmake --build --preset release -j2 --target qt_window_bench > /dev/null
-
-work=${BENCH_DIR:-$root/build/bench-work-qt}
-rm -rf "$work"
-mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
-
-TMPDIR="$work" QT_QPA_PLATFORM=offscreen build/release/bin/qt_window_bench 20000 1000 "$rounds"
+TMPDIR="$work" QT_QPA_PLATFORM=offscreen "$bin/qt_window_bench" 20000 1000 "$rounds"

@@ -11,18 +11,10 @@
 set -eu
 
 runs=${1:-20}
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
-
-echo "building the release preset ..."
-cmake --preset release > /dev/null
-cmake --build build/release -j2 --target tarvello-cli tarvello_reader > /dev/null
-bin="$root/build/release/bin"
-
-work=${BENCH_DIR:-$root/build/bench-work}/reader
-rm -rf "$work"
+. "$(dirname "$0")/prologue.sh"
+bench_build tarvello-cli tarvello_reader
+bench_work build/bench-work reader
 mkdir -p "$work/pdfs" "$work/bin" "$work/tmp"
-trap 'rm -rf "$work"' EXIT
 
 echo "making 100 PDFs of 10,737,418 bytes and packing them ..."
 i=1

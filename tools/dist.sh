@@ -5,8 +5,8 @@ set -e
 win32_bin=$1
 release=$2
 # The version as CMakeLists.txt gives it, from the header the build generated.
-version=$(sed -n 's/^#define TARVELLO_VERSION "\(.*\)"$/\1/p' "$release/generated/app/version.h")
-[ -n "$version" ] || { echo "no version in $release/generated/app/version.h" >&2; exit 1; }
+version=$(sed -n 's/^#define TARVELLO_VERSION "\(.*\)"$/\1/p' "$release/generated/version.h")
+[ -n "$version" ] || { echo "no version in $release/generated/version.h" >&2; exit 1; }
 out=dist
 rm -rf "$out"
 mkdir -p "$out/stage"

@@ -11,7 +11,7 @@ bin=${1:-build/release/bin}
 sh tools/need-debs.sh xvfb xauth openbox
 if [ ! -x "$bin/tarvello-qt-screenshot" ]; then
   cmake --preset release >/dev/null
-  cmake --build --preset release -j2 --target tarvello-qt-screenshot >/dev/null
+  cmake --build --preset release -j"${JOBS:-$(nproc)}" --target tarvello-qt-screenshot >/dev/null
 fi
 xvfb-run -a -s '-screen 0 1024x768x24' sh -c '
   openbox >/dev/null 2>&1 & wm=$!

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "app/version.h"
+#include "version.h"
 #include "platform/text.h"
 
 // A macro, so the caption can be put together with the version at compile time.

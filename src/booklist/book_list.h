@@ -7,8 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "container/format.h"
-
 namespace booklist {
 
 // An e-book as it was when its chapters were added: a build copies from it only while it
@@ -42,8 +40,9 @@ struct Entry {
 
 class BookList {
  public:
-  // Positions are signed 16-bit in the window's lists, and an e-book holds no more.
-  static constexpr int kMaxEntries = container::kMaxEntries;
+  // Positions are signed 16-bit in the window's lists, and an e-book holds no more (the
+  // builder holds the two limits together).
+  static constexpr int kMaxEntries = 32767;
 
   int count() const { return static_cast<int>(entries_.size()); }
   const Entry& at(int i) const { return entries_[static_cast<std::size_t>(i)]; }

@@ -413,6 +413,9 @@ std::string book_name_problem(std::string_view name) {
   return "";
 }
 
+// The window's list stops where an e-book's index does.
+static_assert(booklist::BookList::kMaxEntries == container::kMaxEntries);
+
 Failure check_request(const BuildRequest& request) {
   Failure f;
   if (booklist::is_blank(request.book_name)) {

@@ -15,7 +15,7 @@
 #include <variant>
 #include <vector>
 
-#include "app/version.h"
+#include "version.h"
 #include "booklist/book_list.h"
 #include "booklist/names.h"
 #include "builder/build.h"

@@ -7,7 +7,7 @@
 #include <map>
 
 #include "app/commands.h"
-#include "app/version.h"
+#include "version.h"
 #include "gui_kit.h"
 #include "links/code_list.h"
 #include "support/temp_dir.h"

@@ -326,11 +326,13 @@ Removal remove_unchanged(const std::string& path, const Stamp& expected, Error& 
   auto wide = wide_path(path, err);
   if (!wide) return Removal::failed;
   // Shared with nobody: the open fails while any program has the file open, and none can
-  // open it from here until it is gone. The link itself, were it one.
+  // open it from here until it is gone. The link itself, were it one; a folder opens too,
+  // to be refused as one.
   HANDLE h = tripped(path)
                  ? INVALID_HANDLE_VALUE
                  : CreateFileW(wide->c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                               0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                               0, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD why = GetLastError();
     if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) return Removal::gone;

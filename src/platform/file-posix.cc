@@ -2,11 +2,14 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <type_traits>
@@ -119,6 +122,45 @@ int open_file(const std::string& path, int flags, mode_t mode = 0) {
     fd = sys(path, [&] { return ::open(path.c_str(), flags | O_CLOEXEC, mode); });
   } while (fd < 0 && errno == EINTR);
   return fd;
+}
+
+Stamp stamp(const struct stat& st) {
+  return {static_cast<std::uint64_t>(st.st_size),
+          static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+// Whether a process whose /proc entries we may read has the file open, or mapped (a viewer
+// may map a file and close it). When /proc cannot be read nobody can tell: held, then.
+bool held_open(dev_t dev, ino_t ino) {
+  DIR* proc = faults::trip("/proc") ? nullptr : opendir("/proc");
+  if (!proc) return true;
+  bool held = false;
+  char* line = nullptr;
+  std::size_t room = 0;
+  for (const dirent* e; !held && (e = readdir(proc));) {
+    if (e->d_name[0] < '1' || e->d_name[0] > '9') continue;
+    const std::string process = std::string("/proc/") + e->d_name;
+    if (DIR* fds = opendir((process + "/fd").c_str())) {
+      for (const dirent* fd; !held && (fd = readdir(fds));) {
+        struct stat st;
+        held = fd->d_name[0] != '.' && stat((process + "/fd/" + fd->d_name).c_str(), &st) == 0 &&
+               st.st_dev == dev && st.st_ino == ino;
+      }
+      closedir(fds);
+    }
+    if (std::FILE* maps = held ? nullptr : std::fopen((process + "/maps").c_str(), "re")) {
+      while (!held && getline(&line, &room, maps) > 0) {
+        unsigned major = 0, minor = 0;
+        unsigned long long inode = 0;
+        held = std::sscanf(line, "%*s %*s %*s %x:%x %llu", &major, &minor, &inode) == 3 &&
+               inode == ino && makedev(major, minor) == dev;
+      }
+      std::fclose(maps);
+    }
+  }
+  std::free(line);
+  closedir(proc);
+  return held;
 }
 
 }  // namespace
@@ -260,6 +302,66 @@ std::optional<std::vector<std::string>> list_ordinary_files(const std::string& d
   return names;
 }
 
+std::optional<Stamp> stamp_of(const std::string& path, Error& err) {
+  struct stat st;
+  if (!stat_of(path, st, false)) {
+    fail_errno(err);
+    return std::nullopt;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    fail_not_ordinary(err, st);
+    return std::nullopt;
+  }
+  return stamp(st);
+}
+
+bool make_read_only(const std::string& path, Error& err) {
+  struct stat st;
+  if (!stat_of(path, st, false)) return fail_errno(err);
+  if (!S_ISREG(st.st_mode)) return fail_not_ordinary(err, st);
+  if (sys(path, [&] { return chmod(path.c_str(), st.st_mode & 07555); }) != 0)
+    return fail_errno(err);
+  return true;
+}
+
+Removal remove_unchanged(const std::string& path, const Stamp& expected, Error& err) {
+  struct stat st;
+  if (!stat_of(path, st, false)) {
+    if (errno == ENOENT) return Removal::gone;
+    fail_errno(err);
+    return Removal::failed;
+  }
+  if (!S_ISREG(st.st_mode) || stamp(st) != expected) return Removal::changed;
+  if (held_open(st.st_dev, st.st_ino)) return Removal::in_use;
+  if (sys(path, [&] { return unlink(path.c_str()); }) == 0) return Removal::removed;
+  if (errno == ENOENT) return Removal::gone;
+  fail_errno(err);
+  return Removal::failed;
+}
+
+bool remove_folder(const std::string& path, Error& err) {
+  if (sys(path, [&] { return rmdir(path.c_str()); }) != 0) return fail_errno(err);
+  return true;
+}
+
+std::optional<std::vector<std::string>> list_own_folders(const std::string& dir, Error& err) {
+  DIR* d = faults::trip(dir) ? nullptr : opendir(dir.c_str());
+  if (!d) {
+    fail_errno(err);
+    return std::nullopt;
+  }
+  std::vector<std::string> names;
+  for (const dirent* e; (e = readdir(d));) {
+    const std::string name = e->d_name;
+    struct stat st;
+    if (name != "." && name != ".." && stat_of(join(dir, name), st, false) && S_ISDIR(st.st_mode) &&
+        st.st_uid == geteuid() && (st.st_mode & 07777) == 0700)
+      names.push_back(name);
+  }
+  closedir(d);
+  return names;
+}
+
 File::~File() {
   close();
 }
@@ -297,6 +399,10 @@ std::optional<File> File::open_read(const std::string& path, Error& err) {
     return std::nullopt;
   }
   return f;
+}
+
+std::optional<File> File::open_exclusive(const std::string& path, Error& err) {
+  return open_read(path, err);
 }
 
 std::optional<File> File::create_new(const std::string& path, Error& err) {

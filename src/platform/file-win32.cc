@@ -177,6 +177,14 @@ bool read_at(HANDLE h, const std::string& path, std::uint64_t offset, void* data
   return true;
 }
 
+std::int64_t ticks(const FILETIME& t) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(t.dwHighDateTime) << 32 |
+                                   t.dwLowDateTime);
+}
+
+constexpr DWORD kNotAFile =
+    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+
 }  // namespace
 
 std::string executable_path() {
@@ -307,6 +315,107 @@ std::optional<std::vector<std::string>> list_ordinary_files(const std::string& d
   return names;
 }
 
+std::optional<Stamp> stamp_of(const std::string& path, Error& err) {
+  auto wide = wide_path(path, err);
+  if (!wide) return std::nullopt;
+  // The name's own attributes: a link is not followed.
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (tripped(path) || !GetFileAttributesExW(wide->c_str(), GetFileExInfoStandard, &data)) {
+    fail_last(err);
+    return std::nullopt;
+  }
+  if (data.dwFileAttributes & kNotAFile) {
+    fail(err, ERROR_BAD_FILE_TYPE);
+    return std::nullopt;
+  }
+  return Stamp{static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow,
+               ticks(data.ftLastWriteTime)};
+}
+
+bool make_read_only(const std::string& path, Error& err) {
+  auto wide = wide_path(path, err);
+  if (!wide) return false;
+  const DWORD a = tripped(path) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide->c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return fail_last(err);
+  if (a & kNotAFile) return fail(err, ERROR_BAD_FILE_TYPE);
+  if (!SetFileAttributesW(wide->c_str(), (a & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_READONLY))
+    return fail_last(err);
+  return true;
+}
+
+Removal remove_unchanged(const std::string& path, const Stamp& expected, Error& err) {
+  auto wide = wide_path(path, err);
+  if (!wide) return Removal::failed;
+  // Shared with nobody: the open fails while any program has the file open, and none can
+  // open it from here until it is gone. The link itself, were it one; a folder opens too,
+  // to be refused as one.
+  HANDLE h = tripped(path)
+                 ? INVALID_HANDLE_VALUE
+                 : CreateFileW(wide->c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                               0, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD why = GetLastError();
+    if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) return Removal::gone;
+    if (why == ERROR_SHARING_VIOLATION) return Removal::in_use;
+    fail(err, why);
+    return Removal::failed;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  Removal result = Removal::changed;
+  if (!GetFileInformationByHandle(h, &info)) {
+    result = Removal::failed;
+    fail_last(err);
+  } else if (!(info.dwFileAttributes & kNotAFile) &&
+             Stamp{static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow,
+                   ticks(info.ftLastWriteTime)} == expected) {
+    // A read-only file cannot be deleted; times of 0 are left as they are.
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY;
+    if (!basic.FileAttributes) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    FILE_DISPOSITION_INFO remove{TRUE};
+    if (SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic) &&
+        SetFileInformationByHandle(h, FileDispositionInfo, &remove, sizeof remove)) {
+      result = Removal::removed;
+    } else {
+      result = Removal::failed;
+      fail_last(err);
+      basic.FileAttributes = info.dwFileAttributes;
+      SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
+    }
+  }
+  CloseHandle(h);
+  return result;
+}
+
+bool remove_folder(const std::string& path, Error& err) {
+  auto wide = wide_path(path, err);
+  if (!wide) return false;
+  if (tripped(path) || !RemoveDirectoryW(wide->c_str())) return fail_last(err);
+  return true;
+}
+
+std::optional<std::vector<std::string>> list_own_folders(const std::string& dir, Error& err) {
+  auto wide = wide_path(dir, err);
+  if (!wide) return std::nullopt;
+  WIN32_FIND_DATAW found;
+  HANDLE h = tripped(dir) ? INVALID_HANDLE_VALUE : FindFirstFileW((*wide + L"\\*").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) {
+    fail_last(err);
+    return std::nullopt;
+  }
+  std::vector<std::string> names;
+  do {
+    const std::wstring_view name = found.cFileName;
+    if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+            FILE_ATTRIBUTE_DIRECTORY &&
+        name != L"." && name != L"..")
+      names.push_back(wide_to_utf8(name));
+  } while (FindNextFileW(h, &found));
+  FindClose(h);
+  return names;
+}
+
 File::~File() {
   close();
 }
@@ -333,6 +442,13 @@ std::optional<File> File::open_read(const std::string& path, Error& err) {
                       f.handle_, err)) {
     return std::nullopt;
   }
+  return f;
+}
+
+std::optional<File> File::open_exclusive(const std::string& path, Error& err) {
+  File f;
+  f.path_ = path;
+  if (!open_disk_file(path, GENERIC_READ, 0, OPEN_EXISTING, f.handle_, err)) return std::nullopt;
   return f;
 }
 

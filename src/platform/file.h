@@ -93,6 +93,39 @@ Error system_error(unsigned long code);
 // judges them; folders, hidden and system files are left out. Unsorted.
 std::optional<std::vector<std::string>> list_ordinary_files(const std::string& dir, Error& err);
 
+// What a file looked like: its size and last-write time, in the system's own units
+// (nanoseconds since 1970 on POSIX, 100 ns since 1601 on Windows). A program that writes
+// into the file changes the time.
+struct Stamp {
+  std::uint64_t size = 0;
+  std::int64_t time = 0;
+  bool operator==(const Stamp&) const = default;
+};
+
+// The stamp of the ordinary file at `path`, the name itself: a link, folder or device is
+// refused (ErrorKind::not_ordinary).
+std::optional<Stamp> stamp_of(const std::string& path, Error& err);
+
+// Makes a file read-only, so a program that wants to save into it asks for another name.
+// Leaves its time alone.
+bool make_read_only(const std::string& path, Error& err);
+
+// How remove_unchanged ended.
+enum class Removal { removed, gone, changed, in_use, failed };
+
+// Removes the file at `path` (read-only or not) only when it is an ordinary file whose
+// stamp is still `expected` and no program holds it open: on Windows no other handle to
+// it is open; on Linux no process whose /proc entries this user can read has it open or
+// mapped. When that cannot be told, it counts as held open.
+Removal remove_unchanged(const std::string& path, const Stamp& expected, Error& err);
+
+// Removes an empty folder; one with anything in it stays.
+bool remove_folder(const std::string& path, Error& err);
+
+// Names of the folders directly in `dir` that are this user's alone: on POSIX owned by
+// this user with mode 0700, on Windows any; never a link. Unsorted.
+std::optional<std::vector<std::string>> list_own_folders(const std::string& dir, Error& err);
+
 // How a copy between two files ended.
 enum class Copy { done, read_failed, write_failed, source_ended, stopped };
 
@@ -115,6 +148,10 @@ class File {
   // Creates a new file for reading and writing. Fails when anything already stands at
   // `path`, a symbolic link included, so it never writes into a file it did not create.
   static std::optional<File> create_new(const std::string& path, Error& err);
+  // As open_read, but on Windows only when no other handle to the file is open, and then
+  // none opens while this one is (an open one by create_new holds it so); POSIX has no
+  // such lock, and it is open_read there.
+  static std::optional<File> open_exclusive(const std::string& path, Error& err);
 
   const std::string& path() const { return path_; }
   // Closes the file; the second form reports what the system said (a delayed write

@@ -9,12 +9,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "container/extract.h"
 #include "platform/text.h"
+#include "stub/copies.h"
 #include "stub/reader.h"
 #include "stub/texts.h"
 
@@ -57,12 +59,32 @@ int list(const container::Book& book, const std::string& program) {
   return kExitOk;
 }
 
+// Where the copies go: the user's temporary folder, without a separator at its end.
+std::string temporary_base() {
+  const char* base = std::getenv("TMPDIR");
+  std::string path = base && base[0] == '/' ? base : "/tmp";
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+constexpr std::string_view kFolderPrefix = "tarvello-";
+
+// xdg-open returns before the viewer has the file, and the viewer may take a while to
+// start: copies written this long ago are old enough to take away.
+constexpr std::int64_t kGraceNanoseconds = 10 * 60 * 1000000000LL;
+
+// The copies that earlier runs handed to viewers and that nobody holds or changed.
+void clean_earlier_copies() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  stub::copies::clean_all(
+      temporary_base(), kFolderPrefix,
+      static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec - kGraceNanoseconds);
+}
+
 // A private folder for one PDF on its way to a viewer: new, and ours alone (0700).
 std::optional<std::string> temporary_folder(platform::Error& err) {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = base && base[0] == '/' ? base : "/tmp";
-  while (pattern.size() > 1 && pattern.back() == '/') pattern.pop_back();
-  pattern += "/tarvello-XXXXXX";
+  std::string pattern = temporary_base() + "/" + std::string(kFolderPrefix) + "XXXXXX";
   if (!mkdtemp(pattern.data())) {
     err = platform::system_error(static_cast<unsigned long>(errno));
     return std::nullopt;
@@ -110,12 +132,21 @@ int open_entry(stub::OpenBook& opened, const std::string& word) {
   const auto& entry = entries[*number - 1];
   platform::Error err;
   auto folder = temporary_folder(err);
-  if (!folder) return failure(std::string(texts::kNoTempFolder) + platform::describe(err));
-  const std::string target = platform::join(*folder, container::single_file_name(entry.title));
-  if (auto failed = container::extract_entry(*opened.file, entry, target)) {
-    rmdir(folder->c_str());
+  std::optional<platform::File> record;
+  if (folder) {
+    record = platform::File::create_new(
+        platform::join(*folder, std::string(stub::copies::kRecordName)), err);
+    if (!record) rmdir(folder->c_str());
+  }
+  if (!record) return failure(std::string(texts::kNoTempFolder) + platform::describe(err));
+  stub::copies::Copy copy;
+  if (auto failed = stub::copies::write_copy(*opened.file, entry, *folder, *record, copy)) {
+    record->close();
+    stub::copies::clean_folder(*folder);
     return failure(container::describe(failed));
   }
+  record->close();
+  const std::string target = platform::join(*folder, copy.name);
   std::fflush(stdout);
   int status = run_opener(target, err);
   if (status < 0)
@@ -157,6 +188,7 @@ int run(const std::vector<std::string>& words) {
 
   // The kernel's own link to this program's file: the book is whatever file we run from,
   // whatever it is called and however we were started.
+  clean_earlier_copies();
   stub::OpenBook opened = stub::open_book("/proc/self/exe");
   if (!opened.book) return failure(opened.message);
   if (command.empty()) return list(*opened.book, program);

@@ -1,12 +1,14 @@
 // The reader on Windows: one small window with the book's titles. Opening a title writes
-// that PDF into a new folder of its own under the user's temporary folder and hands it to
-// the shell's PDF viewer; "另存为…" writes a copy where the user says.
+// that PDF, read-only, into this reader's own folder under the user's temporary folder
+// (once, while it stays as written) and hands it to the shell's PDF viewer; "另存为…"
+// writes a copy where the user says. Closing takes the copies away again (copies.h).
 #include <windows.h>
 // After windows.h, which they need.
 #include <commdlg.h>
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "container/extract.h"
 #include "platform/encoding.h"
 #include "platform/text.h"
+#include "stub/copies.h"
 #include "stub/reader.h"
 #include "stub/texts.h"
 #include "stub/window_ids.h"
@@ -44,22 +47,33 @@ class Busy {
   HCURSOR old_;
 };
 
-// A new folder under the user's temporary folder, made here and now: CreateDirectoryW
-// fails for any name that is already taken, so the PDF never lands in a folder someone
-// prepared for it.
-std::optional<std::string> new_temporary_folder(platform::Error& err) {
+constexpr std::wstring_view kFolderPrefix = L"Tarvello-";
+
+// The user's temporary folder, without the separator at its end; empty when the system
+// cannot say.
+std::wstring temporary_base(platform::Error& err) {
   wchar_t base[MAX_PATH + 1];
   DWORD n = GetTempPathW(MAX_PATH + 1, base);
   if (n == 0 || n > MAX_PATH) {
     err = platform::system_error(GetLastError());
-    return std::nullopt;
+    return {};
   }
+  while (n > 3 && base[n - 1] == L'\\') --n;
+  return std::wstring(base, n);
+}
+
+// A new folder under the user's temporary folder, made here and now: CreateDirectoryW
+// fails for any name that is already taken, so the PDF never lands in a folder someone
+// prepared for it.
+std::optional<std::string> new_temporary_folder(platform::Error& err) {
+  const std::wstring base = temporary_base(err);
+  if (base.empty()) return std::nullopt;
   static ULONGLONG counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     ULONGLONG mix = GetTickCount64() * 0x9E3779B97F4A7C15ull ^
                     static_cast<ULONGLONG>(GetCurrentProcessId()) << 20 ^ ++counter;
-    std::wstring path(base, n);
-    path += L"Tarvello-";
+    std::wstring path = base + L'\\';
+    path += kFolderPrefix;
     for (int i = 0; i < 12; ++i, mix >>= 4) path += L"0123456789abcdef"[mix & 0xF];
     if (CreateDirectoryW(path.c_str(), nullptr)) return platform::wide_to_utf8(path);
     if (GetLastError() != ERROR_ALREADY_EXISTS) break;
@@ -179,43 +193,66 @@ class ReaderWindow {
     }
   }
 
-  const container::IndexEntry* selected() const {
-    LRESULT i = SendMessageW(list_, LB_GETCURSEL, 0, 0);
-    const auto& entries = opened_.book->entries;
-    if (i < 0 || static_cast<std::size_t>(i) >= entries.size()) return nullptr;
-    return &entries[static_cast<std::size_t>(i)];
+  // The selected entry's place in the book, or -1.
+  int selected() const {
+    const LRESULT i = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+    if (i < 0 || static_cast<std::size_t>(i) >= opened_.book->entries.size()) return -1;
+    return static_cast<int>(i);
+  }
+
+  // This reader's folder for its copies, with the record held open from now on, so that
+  // no later reader takes the folder for one whose reader has ended.
+  bool make_folder(platform::Error& err) {
+    auto folder = new_temporary_folder(err);
+    if (!folder) return false;
+    record_ = platform::File::create_new(
+        platform::join(*folder, std::string(stub::copies::kRecordName)), err);
+    if (!record_) {
+      RemoveDirectoryW(wide(*folder).c_str());
+      return false;
+    }
+    folder_ = *folder;
+    return true;
   }
 
   void open_selected() {
-    const container::IndexEntry* entry = selected();
-    if (!entry) return;
+    const int index = selected();
+    if (index < 0) return;
+    const container::IndexEntry& entry = opened_.book->entries[static_cast<std::size_t>(index)];
     platform::Error err;
     std::string target;
-    {
+    // The entry's last copy is opened again while it is still as it was written.
+    const auto last = std::find_if(copies_.rbegin(), copies_.rend(),
+                                   [&](const auto& copy) { return copy.first == index; });
+    if (last != copies_.rend()) {
+      const std::string path = platform::join(folder_, last->second.name);
+      if (platform::stamp_of(path, err) == last->second.stamp) target = path;
+    }
+    if (target.empty()) {
       Busy busy;
-      auto folder = new_temporary_folder(err);
-      if (!folder) {
+      if (!record_ && !make_folder(err)) {
         tell(window_, std::string(texts::kNoTempFolder) + platform::describe(err), MB_ICONERROR);
         return;
       }
-      target = platform::join(*folder, container::single_file_name(entry->title));
-      if (auto failed = container::extract_entry(*opened_.file, *entry, target)) {
-        RemoveDirectoryW(wide(*folder).c_str());
+      stub::copies::Copy copy;
+      if (auto failed = stub::copies::write_copy(*opened_.file, entry, folder_, *record_, copy)) {
         tell(window_, container::describe(failed), MB_ICONERROR);
         return;
       }
+      target = platform::join(folder_, copy.name);
+      // A name written again (its copy had gone) is the new copy's.
+      std::erase_if(copies_, [&](const auto& earlier) { return earlier.second.name == copy.name; });
+      copies_.emplace_back(index, std::move(copy));
     }
     auto result = reinterpret_cast<INT_PTR>(
         ShellExecuteW(window_, L"open", wide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result <= 32) tell(window_, std::string(texts::kNoViewer) + target, MB_ICONWARNING);
   }
 
-  void save_selected() {
-    const container::IndexEntry* entry = selected();
-    if (!entry) return;
+  // The save dialog, offering `suggested`: the path chosen, or "" when there is none.
+  std::string ask_target(const std::string& suggested) {
     std::vector<wchar_t> file(32768, L'\0');
-    std::wstring suggested = wide(container::single_file_name(entry->title));
-    suggested.copy(file.data(), file.size() - 1);
+    wide(suggested).copy(file.data(), file.size() - 1);
     std::wstring filter = wide(texts::kPdfFiles) + L'\0' + L"*.pdf" + L'\0' +
                           wide(texts::kAllFiles) + L'\0' + L"*.*" + L'\0';
     std::wstring title = wide(texts::kSaveTitle);
@@ -234,15 +271,65 @@ class ReaderWindow {
         tell(window_, std::string(texts::kCannotSave) + "：" + platform::system_message(why),
              MB_ICONERROR);
       }
-      return;
+      return "";
     }
-    const std::string target = platform::wide_to_utf8(file.data());
+    return platform::wide_to_utf8(file.data());
+  }
+
+  // `entry` of `source` where the user says.
+  void save_as(platform::File& source, const container::IndexEntry& entry,
+               const std::string& suggested) {
+    const std::string target = ask_target(suggested);
+    if (target.empty()) return;
     std::string problem;
     {
       Busy busy;
-      problem = save_entry(*opened_.file, *entry, target);
+      problem = save_entry(source, entry, target);
     }
     if (!problem.empty()) tell(window_, problem, MB_ICONERROR);
+  }
+
+  void save_selected() {
+    const int index = selected();
+    if (index < 0) return;
+    const auto& entry = opened_.book->entries[static_cast<std::size_t>(index)];
+    save_as(*opened_.file, entry, container::single_file_name(entry.title));
+  }
+
+  // The copies go that nobody changed and no program holds open, and the folder with
+  // them; a viewer still reading keeps its copy, which a later start takes away. A copy
+  // that was saved into stays, and the user hears where and may save it elsewhere.
+  void close_reader() {
+    if (std::exchange(closing_, true)) return;
+    std::vector<std::string> changed;
+    for (const auto& [index, copy] : copies_) {
+      const std::string path = platform::join(folder_, copy.name);
+      platform::Error err;
+      const auto now = platform::stamp_of(path, err);
+      if (now && *now != copy.stamp) changed.push_back(path);
+    }
+    record_.reset();
+    if (!folder_.empty()) stub::copies::clean_folder(folder_);
+    for (const std::string& path : changed) {
+      const std::string name = platform::base_name(path);
+      const std::string text =
+          platform::fill(texts::kChangedCopy, {platform::quoted(name), platform::shown(folder_)});
+      if (MessageBoxW(window_, wide(text).c_str(), wide(platform::texts::kMessageTitle).c_str(),
+                      MB_YESNO | MB_ICONINFORMATION) != IDYES)
+        continue;
+      platform::Error err;
+      auto file = platform::File::open_read(path, err);
+      auto size = file ? file->size(err) : std::nullopt;
+      if (!size) {
+        tell(window_,
+             std::string(texts::kCannotSave) + platform::quoted(path) + "：" +
+                 platform::describe(err),
+             MB_ICONERROR);
+        continue;
+      }
+      save_as(*file, {name, 1, *size}, name);
+    }
+    DestroyWindow(window_);
   }
 
   LRESULT handle_message(UINT message, WPARAM w, LPARAM l) {
@@ -294,10 +381,13 @@ class ReaderWindow {
             save_selected();
             return 0;
           case IDCANCEL:
-            DestroyWindow(window_);
+            close_reader();
             return 0;
         }
         break;
+      case WM_CLOSE:
+        close_reader();
+        return 0;
       case WM_DESTROY:
         if (font_) DeleteObject(font_);
         PostQuitMessage(0);
@@ -317,6 +407,10 @@ class ReaderWindow {
   }
 
   stub::OpenBook opened_;
+  std::string folder_;                    // of the copies, once there is one
+  std::optional<platform::File> record_;  // in it, held open while the window lives
+  std::vector<std::pair<int, stub::copies::Copy>> copies_;  // by entry, as written
+  bool closing_ = false;
   HWND window_ = nullptr;
   HWND label_ = nullptr;
   HWND list_ = nullptr;
@@ -331,6 +425,12 @@ class ReaderWindow {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+  // What earlier readers left, now that their viewers may have let go.
+  platform::Error ignored;
+  const std::wstring temporary = temporary_base(ignored);
+  if (!temporary.empty())
+    stub::copies::clean_all(platform::wide_to_utf8(temporary),
+                            platform::wide_to_utf8(kFolderPrefix));
   stub::OpenBook opened = stub::open_book(platform::executable_path());
   if (!opened.book) {
     tell(nullptr, opened.message, opened.holds_no_book ? MB_ICONINFORMATION : MB_ICONERROR);

@@ -20,6 +20,10 @@ inline constexpr std::string_view kSaveTitle = "另存为";
 inline constexpr std::string_view kPdfFiles = "PDF 文件 (*.pdf)";
 inline constexpr std::string_view kAllFiles = "所有文件 (*.*)";
 inline constexpr std::string_view kCannotSave = "无法保存";  // + quoted path + "：" + why
+// At the close, for a copy that a viewer saved into: its name, then the folder it is in.
+inline constexpr std::string_view kChangedCopy =
+    "文件{}已被其他程序修改过（例如保存了批注），阅读器不会删除它。它在文件夹：\n{}\n\n"
+    "要把它另存到别处吗？";
 inline constexpr std::string_view kNoViewer =
     "文件已取出，但系统中没有能打开它的程序，请先安装 PDF 阅读程序。文件在：\n";
 

@@ -193,6 +193,53 @@ TEST(Names, DeleteRenameAndReplaceTakeOneLiteralName) {
 #endif
 }
 
+// A copy handed to a viewer goes only while it is as stamped and nobody holds it open
+// (here this very process), read-only or not; a changed one, a folder or a link stays.
+TEST(Names, OnlyAnUnchangedFileNobodyHoldsIsRemoved) {
+  using platform::Removal;
+  TempDir tmp;
+  Error err;
+  const std::string copy = tmp.file("copy.pdf");
+  write_file(copy, "12345");
+  ASSERT_TRUE(platform::make_read_only(copy, err));
+  const auto stamp = platform::stamp_of(copy, err);
+  ASSERT_TRUE(stamp);
+  EXPECT_EQ(stamp->size, 5u);
+  {
+    auto viewer = File::open_read(copy, err);
+    EXPECT_EQ(platform::remove_unchanged(copy, *stamp, err), Removal::in_use);
+  }
+  EXPECT_EQ(platform::remove_unchanged(copy, {5, stamp->time + 1}, err), Removal::changed);
+  EXPECT_EQ(platform::remove_unchanged(copy, {4, stamp->time}, err), Removal::changed);
+  EXPECT_EQ(platform::stamp_of(copy, err), stamp);
+  EXPECT_EQ(platform::remove_unchanged(copy, *stamp, err), Removal::removed) << err.message;
+  EXPECT_EQ(platform::remove_unchanged(copy, *stamp, err), Removal::gone);
+
+  const std::string folder = tmp.file("mine");
+  fs::create_directory(fs::u8path(folder));
+  EXPECT_EQ(platform::remove_unchanged(folder, {}, err), Removal::changed);
+  EXPECT_FALSE(platform::stamp_of(folder, err));
+  EXPECT_EQ(err.kind, ErrorKind::not_ordinary);
+  fs::create_directory(fs::u8path(tmp.file("open")));
+  std::vector<std::string> own = {"mine", "open"};
+#ifndef _WIN32
+  write_file(tmp.file("target.pdf"), "1");
+  fs::create_symlink("target.pdf", tmp.file("link.pdf"));
+  const auto target = platform::stamp_of(tmp.file("target.pdf"), err);
+  EXPECT_EQ(platform::remove_unchanged(tmp.file("link.pdf"), *target, err), Removal::changed);
+  EXPECT_FALSE(platform::stamp_of(tmp.file("link.pdf"), err));
+  chmod(folder.c_str(), 0700);
+  own = {"mine"};  // "open" is 0755
+#endif
+  auto listed = platform::list_own_folders(tmp.path(), err).value();
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, own);
+  write_file(tmp.file("mine/x"), "");
+  EXPECT_FALSE(platform::remove_folder(folder, err));
+  fs::remove(fs::u8path(tmp.file("mine/x")));
+  EXPECT_TRUE(platform::remove_folder(folder, err)) << err.message;
+}
+
 TEST(Files, PositionsCopiesAndShortSources) {
   TempDir tmp;
   Error err;

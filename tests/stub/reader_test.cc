@@ -1,15 +1,19 @@
 // The Linux reader as its users meet it: books with the real books.ini at their head, run
 // as programs, their output and their files checked.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "container/format.h"
 #include "platform/encoding.h"
+#include "platform/file.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+using platform::path_exists;
 using testing_support::forge_book;
 using testing_support::listing;
 using testing_support::pattern_bytes;
@@ -52,6 +56,36 @@ TEST(Reader, ListsOpensAndTakesOut) {
   struct stat st;
   ASSERT_EQ(stat(opened.substr(0, opened.rfind('/')).c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
+  ASSERT_EQ(stat(opened.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0444u);
+
+  // The copies stay for the viewers xdg-open starts. A later run takes away those whose
+  // record is ten minutes old and that no process has open, never one a viewer saved
+  // into, nor anything in a folder that is not ours alone.
+  const auto open = [&](const char* number) {
+    EXPECT_EQ(run_shell(dir.path(), env + "./书.exe open " + number).status, 0);
+    return read_file(dir.file("opened"));
+  };
+  const std::string held = open("1"), saved = open("3");
+  const int viewer = ::open(held.c_str(), O_RDONLY);
+  write_file(saved, "saved");
+  mkdir(dir.file("tarvello-shared").c_str(), 0755);
+  write_file(dir.file("tarvello-shared/tarvello-copies.txt"), "5 0 x.pdf\n");
+  write_file(dir.file("tarvello-shared/x.pdf"), "12345");
+  const auto later_run = [&](const char* age) {
+    run_shell(dir.path(), "touch -d '" + std::string(age) + "' tarvello-*/tarvello-copies.txt");
+    EXPECT_EQ(run_shell(dir.path(), env + "./书.exe").status, 0);
+  };
+  later_run("9 minutes ago");
+  EXPECT_TRUE(path_exists(opened) && path_exists(held) && path_exists(saved));
+  later_run("11 minutes ago");
+  EXPECT_FALSE(path_exists(opened.substr(0, opened.rfind('/'))));
+  EXPECT_TRUE(path_exists(held) && path_exists(saved));
+  close(viewer);
+  later_run("11 minutes ago");
+  EXPECT_FALSE(path_exists(held.substr(0, held.rfind('/'))));
+  EXPECT_EQ(read_file(saved), "saved");
+  EXPECT_EQ(read_file(dir.file("tarvello-shared/x.pdf")), "12345");
 
   mkdir(dir.file("out").c_str(), 0755);
   r = run_shell(dir.path(), "./书.exe extract out");

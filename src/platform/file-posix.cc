@@ -132,16 +132,17 @@ Stamp stamp(const struct stat& st) {
 // Whether a process whose /proc entries we may read has the file open, or mapped (a viewer
 // may map a file and close it). When /proc cannot be read nobody can tell: held, then.
 bool held_open(dev_t dev, ino_t ino) {
-  DIR* proc = faults::trip("/proc") ? nullptr : opendir("/proc");
+  DIR* proc = sys("/proc", [] { return opendir("/proc"); });
   if (!proc) return true;
   bool held = false;
   char* line = nullptr;
   std::size_t room = 0;
-  for (const dirent* e; !held && (e = readdir(proc));) {
+  for (const dirent* e; !held && (e = sys("/proc", [&] { return readdir(proc); }));) {
     if (e->d_name[0] < '1' || e->d_name[0] > '9') continue;
     const std::string process = std::string("/proc/") + e->d_name;
-    if (DIR* fds = opendir((process + "/fd").c_str())) {
-      for (const dirent* fd; !held && (fd = readdir(fds));) {
+    const std::string fd_dir = process + "/fd";
+    if (DIR* fds = sys(fd_dir, [&] { return opendir(fd_dir.c_str()); })) {
+      for (const dirent* fd; !held && (fd = sys(fd_dir, [&] { return readdir(fds); }));) {
         struct stat st;
         held = fd->d_name[0] != '.' && stat((process + "/fd/" + fd->d_name).c_str(), &st) == 0 &&
                st.st_dev == dev && st.st_ino == ino;
@@ -345,13 +346,13 @@ bool remove_folder(const std::string& path, Error& err) {
 }
 
 std::optional<std::vector<std::string>> list_own_folders(const std::string& dir, Error& err) {
-  DIR* d = faults::trip(dir) ? nullptr : opendir(dir.c_str());
+  DIR* d = sys(dir, [&] { return opendir(dir.c_str()); });
   if (!d) {
     fail_errno(err);
     return std::nullopt;
   }
   std::vector<std::string> names;
-  for (const dirent* e; (e = readdir(d));) {
+  for (const dirent* e; (e = sys(dir, [&] { return readdir(d); }));) {
     const std::string name = e->d_name;
     struct stat st;
     if (name != "." && name != ".." && stat_of(join(dir, name), st, false) && S_ISDIR(st.st_mode) &&

@@ -320,7 +320,8 @@ std::optional<Stamp> stamp_of(const std::string& path, Error& err) {
   if (!wide) return std::nullopt;
   // The name's own attributes: a link is not followed.
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (tripped(path) || !GetFileAttributesExW(wide->c_str(), GetFileExInfoStandard, &data)) {
+  if (!sys(path, FALSE,
+           [&] { return GetFileAttributesExW(wide->c_str(), GetFileExInfoStandard, &data); })) {
     fail_last(err);
     return std::nullopt;
   }
@@ -335,10 +336,13 @@ std::optional<Stamp> stamp_of(const std::string& path, Error& err) {
 bool make_read_only(const std::string& path, Error& err) {
   auto wide = wide_path(path, err);
   if (!wide) return false;
-  const DWORD a = tripped(path) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide->c_str());
+  const DWORD a = attributes(path, *wide);
   if (a == INVALID_FILE_ATTRIBUTES) return fail_last(err);
   if (a & kNotAFile) return fail(err, ERROR_BAD_FILE_TYPE);
-  if (!SetFileAttributesW(wide->c_str(), (a & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_READONLY))
+  if (!sys(path, FALSE, [&] {
+        return SetFileAttributesW(wide->c_str(),
+                                  (a & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_READONLY);
+      }))
     return fail_last(err);
   return true;
 }
@@ -349,11 +353,11 @@ Removal remove_unchanged(const std::string& path, const Stamp& expected, Error& 
   // Shared with nobody: the open fails while any program has the file open, and none can
   // open it from here until it is gone. The link itself, were it one; a folder opens too,
   // to be refused as one.
-  HANDLE h = tripped(path)
-                 ? INVALID_HANDLE_VALUE
-                 : CreateFileW(wide->c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                               0, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE h = sys(path, INVALID_HANDLE_VALUE, [&] {
+    return CreateFileW(wide->c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0,
+                       nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  });
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD why = GetLastError();
     if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) return Removal::gone;
@@ -363,7 +367,7 @@ Removal remove_unchanged(const std::string& path, const Stamp& expected, Error& 
   }
   BY_HANDLE_FILE_INFORMATION info;
   Removal result = Removal::changed;
-  if (!GetFileInformationByHandle(h, &info)) {
+  if (!sys(path, FALSE, [&] { return GetFileInformationByHandle(h, &info); })) {
     result = Removal::failed;
     fail_last(err);
   } else if (!(info.dwFileAttributes & kNotAFile) &&
@@ -374,8 +378,11 @@ Removal remove_unchanged(const std::string& path, const Stamp& expected, Error& 
     basic.FileAttributes = info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY;
     if (!basic.FileAttributes) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     FILE_DISPOSITION_INFO remove{TRUE};
-    if (SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic) &&
-        SetFileInformationByHandle(h, FileDispositionInfo, &remove, sizeof remove)) {
+    const auto set = [&](FILE_INFO_BY_HANDLE_CLASS kind, void* data, DWORD size) {
+      return sys(path, FALSE, [&] { return SetFileInformationByHandle(h, kind, data, size); });
+    };
+    if (set(FileBasicInfo, &basic, sizeof basic) &&
+        set(FileDispositionInfo, &remove, sizeof remove)) {
       result = Removal::removed;
     } else {
       result = Removal::failed;
@@ -391,7 +398,7 @@ Removal remove_unchanged(const std::string& path, const Stamp& expected, Error& 
 bool remove_folder(const std::string& path, Error& err) {
   auto wide = wide_path(path, err);
   if (!wide) return false;
-  if (tripped(path) || !RemoveDirectoryW(wide->c_str())) return fail_last(err);
+  if (!sys(path, FALSE, [&] { return RemoveDirectoryW(wide->c_str()); })) return fail_last(err);
   return true;
 }
 
@@ -399,7 +406,9 @@ std::optional<std::vector<std::string>> list_own_folders(const std::string& dir,
   auto wide = wide_path(dir, err);
   if (!wide) return std::nullopt;
   WIN32_FIND_DATAW found;
-  HANDLE h = tripped(dir) ? INVALID_HANDLE_VALUE : FindFirstFileW((*wide + L"\\*").c_str(), &found);
+  const std::wstring pattern = *wide + L"\\*";
+  HANDLE h =
+      sys(dir, INVALID_HANDLE_VALUE, [&] { return FindFirstFileW(pattern.c_str(), &found); });
   if (h == INVALID_HANDLE_VALUE) {
     fail_last(err);
     return std::nullopt;
@@ -411,7 +420,7 @@ std::optional<std::vector<std::string>> list_own_folders(const std::string& dir,
             FILE_ATTRIBUTE_DIRECTORY &&
         name != L"." && name != L"..")
       names.push_back(wide_to_utf8(name));
-  } while (FindNextFileW(h, &found));
+  } while (sys(dir, FALSE, [&] { return FindNextFileW(h, &found); }));
   FindClose(h);
   return names;
 }

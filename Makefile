@@ -24,17 +24,18 @@ DEBS_WINDOWS := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
 DEBS_DIST := zip unzip
 
 .DEFAULT_GOAL := help
-.PHONY: help run run-windows demo dist test check bare-check deps deps-linux \
+.PHONY: help run run-windows demo dist test check repro bare-check deps deps-linux \
         deps-windows deps-dist linux win32 win64 check-windows fuzz bench clean
 
 help:
 	@echo 'make run          build and open the Linux window (tarvello-qt)'
 	@echo 'make test         build Linux, 32-bit and 64-bit Windows; run every test, the'
-	@echo '                  Windows ones under Wine'
+	@echo '                  Windows ones under Wine, and the reproducibility check'
 	@echo 'make check        the Linux build and its tests only; installs nothing'
 	@echo 'make run-windows  the 64-bit Tarvello.exe under wine64'
 	@echo 'make demo         tarvello-cli packs samples/ into an e-book, lists and checks it'
 	@echo 'make dist         the two downloads in dist/'
+	@echo 'make repro        builds what ships twice, in two folders, and compares the bytes'
 	@echo 'make bare-check   `./make.sh test` in a bare Debian 12 root (as root; debootstrap)'
 	@echo 'make fuzz         the reader'"'"'s fuzzer for FUZZ_SECONDS (60)'
 	@echo 'make bench        the packing benchmark (bench/README.md has the others)'
@@ -94,10 +95,16 @@ fuzz: deps-linux
 	$(call build,fuzz)
 	sh tools/fuzz.sh build/fuzz $(FUZZ_SECONDS)
 
+# Two copies of the tree built one after the other must give the same bytes.
+repro: deps
+	JOBS=$(JOBS) sh tools/repro.sh build/repro
+
 # The Windows GUI tests drive the 32-bit build, the product, from the 64-bit one.
+# Then what ships is built twice more and compared.
 test: linux win32 win64 check-windows fuzz deps-dist
 	ctest --preset linux -j$(JOBS)
 	ctest --preset win64
+	JOBS=$(JOBS) sh tools/repro.sh build/repro
 
 # The edit-build-test loop: the Linux build and its tests only. Installs nothing and
 # builds nothing for Windows.

@@ -1,6 +1,9 @@
 #!/bin/sh
 # Writes the two downloads into dist/: the 32-bit Windows zip and the Linux archive.
 #   tools/dist.sh WIN32_BIN RELEASE_BUILD
+# The same commit gives the same archives: every entry carries the commit's time
+# (SOURCE_DATE_EPOCH when set), owner 0 and fixed modes, in the order of its name. Needs
+# zip.
 set -e
 win32_bin=$1
 release=$2
@@ -18,7 +21,29 @@ mkdir -p "$w"
 cp "$win32_bin/Tarvello.exe" "$win32_bin/books.ini" "$w/"
 printf '\357\273\277' >"$w/使用说明.txt"
 sed "s/@VERSION@/$version/; s/\$/\r/" packaging/win32/使用说明.txt >>"$w/使用说明.txt"
-(cd "$out/stage" && cmake -E tar cf "../Tarvello-$version-win32.zip" --format=zip "Tarvello-$version")
+
+# The time every entry carries: the commit's, or, where there is no git (a copy of the
+# files), a fixed one, the earliest a zip can hold.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || true)
+  [ -n "$SOURCE_DATE_EPOCH" ] || SOURCE_DATE_EPOCH=315532800
+fi
+# A zip keeps local time: so that it reads the same everywhere, it is UTC.
+export TZ=UTC
+
+# stamp DIR: the folder and everything in it get the one time and modes that do not
+# depend on this machine's umask.
+stamp() {
+  find "$1" -type d -exec chmod 755 {} +
+  find "$1" -type f -exec sh -c 'for f; do
+    if [ -x "$f" ]; then chmod 755 "$f"; else chmod 644 "$f"; fi; done' sh {} +
+  find "$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+}
+
+stamp "$w"
+# -X: no owner and no extra times; the files in the order of their names.
+(cd "$out/stage" && find "Tarvello-$version" -type f | LC_ALL=C sort |
+  zip -q -X -D "../Tarvello-$version-win32.zip" -@)
 
 # Linux: a folder that runs where it is unpacked, with the menu entry and icons, and the
 # Windows reader, so that tarvello-cli pack --for windows makes books for Windows readers.
@@ -31,7 +56,11 @@ strip --strip-unneeded "$l/tarvello-qt" "$l/tarvello-cli" "$l/books.ini"
 cp "$win32_bin/books.ini" "$l/books-windows.ini"
 sed "s/@VERSION@/$version/" packaging/linux/README.txt >"$l/README.txt"
 cp packaging/linux/install.sh packaging/linux/uninstall.sh "$l/"
-tar -C "$out/stage" -czf "$out/tarvello-$version-linux-x86_64.tar.gz" "tarvello-$version-linux-x86_64"
+stamp "$l"
+# gzip -n: no name and no time in the gzip header.
+tar -C "$out/stage" --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 \
+  --numeric-owner --format=gnu -cf - "tarvello-$version-linux-x86_64" |
+  gzip -n -9 >"$out/tarvello-$version-linux-x86_64.tar.gz"
 
 rm -rf "$out/stage"
 ls -l "$out"

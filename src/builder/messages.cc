@@ -14,6 +14,7 @@ namespace {
 
 using platform::ErrorKind;
 using platform::fill;
+using platform::shown;
 
 bool is_pdf_step(Step step) {
   return step == Step::index || step == Step::copy_pdf;
@@ -92,7 +93,7 @@ std::string message(const Failure& f) {
     case Cause::missing:
       // The reader asked back is the one missing: this system's books.ini, the other
       // system's reader, or whichever file was named for it.
-      return stub ? fill(texts::kReaderMissing, {file, platform::shown(platform::base_name(f.file))})
+      return stub ? fill(texts::kReaderMissing, {file, shown(platform::base_name(f.file))})
                   : fill(texts::kPdfMissing, {file});
     case Cause::not_ordinary:
       return fill(stub ? texts::kReaderNotOrdinary : texts::kPdfNotOrdinary, {file});

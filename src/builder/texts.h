@@ -18,7 +18,8 @@ inline constexpr std::string_view kFileInTheWay =
 inline constexpr std::string_view kNotAnEbook =
     "{}已存在，但不是电子书。为免改动它，没有生成电子书；请换一个书名，或把它移走。";
 // "{}": the reader as given, then its file name alone.
-inline constexpr std::string_view kReaderMissing = "找不到阅读器文件{}。请把 {} 放回程序所在的文件夹。";
+inline constexpr std::string_view kReaderMissing =
+    "找不到阅读器文件{}。请把 {} 放回程序所在的文件夹。";
 inline constexpr std::string_view kPdfMissing =
     "找不到 PDF 文件{}，它可能已被移动、改名或删除。请把它从列表中删除后重新添加。";
 inline constexpr std::string_view kReaderNotOrdinary =
@@ -49,7 +50,8 @@ inline constexpr std::string_view kCannotWriteBook = "无法写入正在生成�
 inline constexpr std::string_view kCannotReplace = "无法用新的电子书替换{}（原来的电子书没有改动）";
 inline constexpr std::string_view kCannotRename = "无法把生成的电子书改名为{}";
 inline constexpr std::string_view kFreeSpace = "请腾出磁盘空间后重试。";
-inline constexpr std::string_view kWritableFolder = "请把程序放到可以写入的文件夹中，或换一个文件夹。";
+inline constexpr std::string_view kWritableFolder =
+    "请把程序放到可以写入的文件夹中，或换一个文件夹。";
 inline constexpr std::string_view kCheckPermission = "请检查这个文件的权限。";
 inline constexpr std::string_view kShorterName =
     "请换一个短一些的书名，或把程序放到路径短一些的文件夹中。";
@@ -61,6 +63,7 @@ inline constexpr std::string_view kNameTooLong = "太长，最多 {} 字节";
 inline constexpr std::string_view kNameNotUtf8 = "含有无效的字符";
 // "{}": the characters, each once, apart by spaces.
 inline constexpr std::string_view kNameHasUnsafe = "不能含有这些字符：{}";
-inline constexpr std::string_view kNameIsDevice = "不能是 Windows 保留的设备名（CON、NUL、COM1 之类）";
+inline constexpr std::string_view kNameIsDevice =
+    "不能是 Windows 保留的设备名（CON、NUL、COM1 之类）";
 
 }  // namespace builder::texts

@@ -301,8 +301,8 @@ CommandLine::CommandLine() {
   app.allow_extras();
 
   pack_command = add_command(app, "pack", texts::kPackSummary);
-  name_option =
-      pack_command->add_option("--name", pack_args.name, text(texts::kNameOption))->type_name("NAME");
+  name_option = pack_command->add_option("--name", pack_args.name, text(texts::kNameOption))
+                    ->type_name("NAME");
   pack_command->add_option("--for", pack_args.target, text(texts::kForOption))->type_name("SYSTEM");
   pack_command->add_option("--stub", pack_args.stub, text(texts::kStubOption))->type_name("FILE");
   pack_command->add_option("--out-dir", pack_args.out_dir, text(texts::kOutDirOption))

@@ -121,7 +121,7 @@ WindowState::~WindowState() {
 
 std::string caption(int percent) {
   std::string text(text::kCaption);
-  if (percent >= 0) text += std::string(text::kBuilding) + std::to_string(percent) + "%";
+  if (percent >= 0) text += platform::fill(text::kBuilding, {std::to_string(percent)});
   return text;
 }
 

@@ -15,10 +15,10 @@ using platform::texts::kMessageTitle;
 inline constexpr std::string_view kStubMissing = "重要文件丢失，请到作者主页下载最新版！";
 inline constexpr std::string_view kBuilt = "已成功生成PDF电子书！";
 inline constexpr std::string_view kCaption = TARVELLO_PRODUCT_TITLE " V" TARVELLO_VERSION;
-// The caption while a build runs: kCaption, this, and the percent done.
-inline constexpr std::string_view kBuilding = " - 正在生成 ";
+// After kCaption while a build runs; "{}": the percent done.
+inline constexpr std::string_view kBuilding = " - 正在生成 {}%";
 inline constexpr std::string_view kOpenDialogTitle = "打开PDF文件";
-inline constexpr std::string_view kPdfFilterLabel = "PDF文件(*.pdf)";
+using platform::texts::kPdfFilterLabel;
 // "{}": the most characters a path the program uses may have. The path follows.
 inline constexpr std::string_view kPathTooLong =
     "所选路径超过 {} 个字符，本程序无法使用，请把文件移到路径较短的文件夹中：\n";

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "booklist/names.h"
+#include "builder/texts.h"
 #include "container/extract.h"
 #include "container/format.h"
 #include "links/code_list.h"
@@ -392,11 +393,12 @@ std::string shown_character(char32_t c) {
 }  // namespace
 
 std::string book_name_problem(std::string_view name) {
-  if (name == "." || name == "..") return "不能是“.”或“..”";
+  if (name == "." || name == "..") return std::string(texts::kNameIsDots);
   if (name.size() + kWorkingSuffix.size() > kMaxFileNameBytes) {
-    return "太长，最多 " + std::to_string(kMaxFileNameBytes - kWorkingSuffix.size()) + " 字节";
+    return platform::fill(texts::kNameTooLong,
+                          {std::to_string(kMaxFileNameBytes - kWorkingSuffix.size())});
   }
-  if (!platform::is_valid_utf8(name)) return "含有无效的字符";
+  if (!platform::is_valid_utf8(name)) return std::string(texts::kNameNotUtf8);
   std::string bad;
   std::vector<char32_t> seen;
   for (std::size_t i = 0; i < name.size();) {
@@ -408,8 +410,8 @@ std::string book_name_problem(std::string_view name) {
     if (!bad.empty()) bad += ' ';
     bad += shown_character(c.code_point);
   }
-  if (!bad.empty()) return "不能含有这些字符：" + bad;
-  if (container::is_device_name(name)) return "不能是 Windows 保留的设备名（CON、NUL、COM1 之类）";
+  if (!bad.empty()) return platform::fill(texts::kNameHasUnsafe, {bad});
+  if (container::is_device_name(name)) return std::string(texts::kNameIsDevice);
   return "";
 }
 

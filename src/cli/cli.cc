@@ -20,8 +20,10 @@
 #include "booklist/names.h"
 #include "builder/build.h"
 #include "cli/progress.h"
+#include "cli/texts.h"
 #include "container/extract.h"
 #include "container/format.h"
+#include "container/texts.h"
 #include "platform/file.h"
 #include "platform/text.h"
 
@@ -29,6 +31,7 @@ namespace cli {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::fill;
 using platform::shown;
 
 constexpr std::string_view kProgramName = "tarvello-cli";
@@ -108,8 +111,8 @@ std::variant<std::vector<booklist::Entry>, Usage, std::string> collect_entries(
   for (const auto& path : paths) {
     if (platform::is_folder(path)) {
       auto listed = booklist::folder_entries(path);
-      if (!listed) return "无法读取文件夹" + platform::quoted(path) + "中的文件列表。";
-      if (listed->empty()) return "文件夹" + platform::quoted(path) + "里没有 PDF 文件。";
+      if (!listed) return fill(texts::kFolderUnreadable, {platform::quoted(path)});
+      if (listed->empty()) return fill(texts::kFolderEmpty, {platform::quoted(path)});
       std::move(listed->begin(), listed->end(), std::back_inserter(entries));
     } else {
       // An e-book by its content, whatever its name, brings its chapters.
@@ -121,7 +124,7 @@ std::variant<std::vector<booklist::Entry>, Usage, std::string> collect_entries(
       }
       std::string name = platform::base_name(path);
       if (!booklist::matches_pdf_pattern(name)) {
-        return Usage{"pack", platform::quoted(path) + "既不是文件夹、电子书，名字也不以 .pdf 结尾"};
+        return Usage{"pack", fill(texts::kNotAnInput, {platform::quoted(path)})};
       }
       entries.push_back({booklist::title_from_file_name(name), path});
     }
@@ -132,12 +135,12 @@ std::variant<std::vector<booklist::Entry>, Usage, std::string> collect_entries(
 // The reader the book starts with: --stub, or the one for --for beside this program.
 std::variant<std::string, Usage> reader_for(const PackArgs& args, const std::string& exe_dir) {
   if (!args.stub.empty()) {
-    if (!args.target.empty()) return Usage{"pack", "--stub 和 --for 只能给出其中一个"};
+    if (!args.target.empty()) return Usage{"pack", std::string(texts::kStubOrFor)};
     return args.stub;
   }
   const std::string target = args.target.empty() ? std::string(kThisSystem) : args.target;
   if (target != "windows" && target != "linux") {
-    return Usage{"pack", "--for 只能是 windows 或 linux，不能是" + platform::quoted(target)};
+    return Usage{"pack", fill(texts::kBadSystem, {platform::quoted(target)})};
   }
   if (target == kThisSystem) return builder::stub_path(exe_dir);
   return platform::join(exe_dir,
@@ -145,15 +148,13 @@ std::variant<std::string, Usage> reader_for(const PackArgs& args, const std::str
 }
 
 int pack(const PackArgs& args, Streams& streams, const std::string& exe_dir) {
-  if (!args.has_name) return report_usage({"pack", "缺少书名，请用 --name 给出"}, streams);
-  if (args.paths.empty()) {
-    return report_usage({"pack", "缺少要打包的 PDF 文件或文件夹"}, streams);
-  }
+  if (!args.has_name) return report_usage({"pack", std::string(texts::kNeedName)}, streams);
+  if (args.paths.empty()) return report_usage({"pack", std::string(texts::kNeedPaths)}, streams);
   auto reader = reader_for(args, exe_dir);
   if (auto* usage = std::get_if<Usage>(&reader)) return report_usage(*usage, streams);
   const std::string out_dir = args.out_dir.empty() ? "." : args.out_dir;
   if (!platform::is_folder(out_dir)) {
-    return report_failure("输出文件夹" + platform::quoted(out_dir) + "不存在。", streams);
+    return report_failure(fill(texts::kNoOutDir, {platform::quoted(out_dir)}), streams);
   }
 
   auto collected = collect_entries(args.paths);
@@ -206,7 +207,8 @@ int list(const std::string& ebook, Streams& streams) {
 int check(const std::string& ebook, Streams& streams) {
   auto book = open_book(ebook, streams);
   if (!book) return platform::kExitFailed;
-  streams.out << "结构完整：" << book->entries.size() << " 个文件\n";
+  streams.out << fill(texts::kChecked,
+                      {container::texts::kIntact, std::to_string(book->entries.size())});
   return platform::kExitOk;
 }
 
@@ -233,28 +235,89 @@ int extract(const std::string& ebook, const std::string& dir, Streams& streams) 
   return platform::kExitOk;
 }
 
-// ---------------------------------------------------------------------------- parsing
+// ---------------------------------------------------------------------------- the table
+
+std::string text(std::string_view view) {
+  return std::string(view);
+}
 
 std::shared_ptr<CLI::Formatter> chinese_formatter() {
   auto formatter = std::make_shared<CLI::Formatter>();
-  formatter->label("Usage", "用法");
-  formatter->label("OPTIONS", "选项");
-  formatter->label("Positionals", "参数");
-  formatter->label("SUBCOMMAND", "命令");
-  formatter->label("SUBCOMMANDS", "命令");
-  formatter->label("REQUIRED", "必需");
+  formatter->label("Usage", text(texts::kUsageLabel));
+  formatter->label("OPTIONS", text(texts::kOptionsLabel));
+  formatter->label("Positionals", text(texts::kArgumentsLabel));
+  formatter->label("SUBCOMMAND", text(texts::kCommandsLabel));
+  formatter->label("SUBCOMMANDS", text(texts::kCommandsLabel));
+  formatter->label("REQUIRED", text(texts::kRequiredLabel));
   formatter->column_width(34);
   return formatter;
 }
 
-CLI::App* add_command(CLI::App& app, const std::string& name, const std::string& description) {
-  CLI::App* command = app.add_subcommand(name, description);
-  command->group("命令");
+CLI::App* add_command(CLI::App& app, const std::string& name, std::string_view description) {
+  CLI::App* command = app.add_subcommand(name, text(description));
+  command->group(text(texts::kCommandsLabel));
   // A subcommand takes the help flag over before it takes the option defaults, so the
   // flag is set again to land in the Chinese group.
-  command->set_help_flag("-h,--help", "显示本帮助后退出");
+  command->set_help_flag("-h,--help", text(texts::kHelpFlag));
   return command;
 }
+
+// Every command of the command line with its options and arguments, and where the words
+// of each land. The parser holds references into it, so it stays where it was made.
+struct CommandLine {
+  CLI::App app{text(texts::kSummary), std::string(kProgramName)};
+  PackArgs pack_args;
+  std::string list_ebook;
+  std::string extract_ebook;
+  std::string extract_dir;
+  std::string check_ebook;
+  CLI::Option* name_option = nullptr;
+  CLI::App* pack_command = nullptr;
+  CLI::App* list_command = nullptr;
+  CLI::App* extract_command = nullptr;
+  CLI::App* check_command = nullptr;
+
+  CommandLine();
+  CommandLine(const CommandLine&) = delete;
+  CommandLine& operator=(const CommandLine&) = delete;
+
+  std::string& ebook_of(const CLI::App* command) {
+    return command == list_command      ? list_ebook
+           : command == extract_command ? extract_ebook
+                                        : check_ebook;
+  }
+};
+
+CommandLine::CommandLine() {
+  app.formatter(chinese_formatter());
+  app.option_defaults()->group(text(texts::kOptionsLabel));
+  app.set_help_flag("-h,--help", text(texts::kHelpFlag));
+  app.set_version_flag("--version", std::string(kProgramName) + " " + TARVELLO_VERSION,
+                       text(texts::kVersionFlag));
+  // Unknown words are collected and reported in Chinese by run_command.
+  app.allow_extras();
+
+  pack_command = add_command(app, "pack", texts::kPackSummary);
+  name_option = pack_command->add_option("--name", pack_args.name, text(texts::kNameOption))
+                    ->type_name("NAME");
+  pack_command->add_option("--for", pack_args.target, text(texts::kForOption))->type_name("SYSTEM");
+  pack_command->add_option("--stub", pack_args.stub, text(texts::kStubOption))->type_name("FILE");
+  pack_command->add_option("--out-dir", pack_args.out_dir, text(texts::kOutDirOption))
+      ->type_name("DIR");
+  pack_command->add_option("PATH", pack_args.paths, text(texts::kPathsArgument))->type_name("");
+
+  list_command = add_command(app, "list", texts::kListSummary);
+  list_command->add_option("EBOOK", list_ebook, text(texts::kEbookArgument))->type_name("");
+
+  extract_command = add_command(app, "extract", texts::kExtractSummary);
+  extract_command->add_option("EBOOK", extract_ebook, text(texts::kEbookArgument))->type_name("");
+  extract_command->add_option("DIR", extract_dir, text(texts::kDirArgument))->type_name("");
+
+  check_command = add_command(app, "check", texts::kCheckSummary);
+  check_command->add_option("EBOOK", check_ebook, text(texts::kEbookArgument))->type_name("");
+}
+
+// ---------------------------------------------------------------------------- parsing
 
 // The option a CLI11 message names, e.g. "--name" of "--name: 1 required TEXT missing".
 std::string option_of(const std::string& message) {
@@ -267,122 +330,110 @@ Usage usage_from(const CLI::ParseError& error, const std::string& command) {
   if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) {
     std::string option = option_of(what);
     if (what.find("At Most") != std::string::npos) {
-      return {command, "选项 " + option + " 只能给一次"};
+      return {command, fill(texts::kOptionTwice, {option})};
     }
-    return {command, "选项 " + option + " 缺少取值"};
+    return {command, fill(texts::kOptionNeedsValue, {option})};
   }
-  return {command, "参数有误（" + what + "）"};
+  return {command, fill(texts::kBadArguments, {what})};
 }
 
-int parse_and_run(const std::vector<std::string>& args, Streams& streams,
-                  const std::string& exe_dir) {
-  CLI::App app("把 PDF 文件打包成电子书，或者列出、取出、检查电子书中的 PDF 文件。",
-               std::string(kProgramName));
-  app.formatter(chinese_formatter());
-  app.option_defaults()->group("选项");
-  app.set_help_flag("-h,--help", "显示本帮助后退出");
-  app.set_version_flag("--version", std::string(kProgramName) + " " + TARVELLO_VERSION,
-                       "显示版本后退出");
-  // Unknown words are collected and reported in Chinese below.
-  app.allow_extras();
-
-  PackArgs pack_args;
-  CLI::App* pack_command =
-      add_command(app, "pack", "把 PDF 文件和文件夹中的 PDF 文件按顺序打包成一本电子书");
-  auto* name_option =
-      pack_command->add_option("--name", pack_args.name, "书名（必需）")->type_name("NAME");
-  pack_command
-      ->add_option("--for", pack_args.target,
-                   "电子书在哪种系统上阅读：windows 或 linux，默认为本系统；取程序旁的阅读器")
-      ->type_name("SYSTEM");
-  pack_command->add_option("--stub", pack_args.stub, "阅读器文件，默认按 --for 取程序旁的阅读器")
-      ->type_name("FILE");
-  pack_command->add_option("--out-dir", pack_args.out_dir, "电子书写到这个文件夹，默认为当前文件夹")
-      ->type_name("DIR");
-  pack_command
-      ->add_option("PATH", pack_args.paths,
-                   "PDF 文件（名字以 .pdf 结尾，不分大小写）或文件夹（取其中的 PDF 文件，"
-                   "按名字排序），按给出的顺序收入")
-      ->type_name("");
-
-  std::string list_ebook;
-  CLI::App* list_command =
-      add_command(app, "list", "列出电子书的书名和其中每个 PDF 文件的位置、长度和标题");
-  list_command->add_option("EBOOK", list_ebook, "电子书文件")->type_name("");
-
-  std::string extract_ebook;
-  std::string extract_dir;
-  CLI::App* extract_command = add_command(
-      app, "extract", "把电子书中的每个 PDF 文件取出到一个已有的文件夹，不覆盖任何文件");
-  extract_command->add_option("EBOOK", extract_ebook, "电子书文件")->type_name("");
-  extract_command->add_option("DIR", extract_dir, "目标文件夹，须已存在")->type_name("");
-
-  std::string check_ebook;
-  CLI::App* check_command = add_command(app, "check", "检查电子书的结构是否完整");
-  check_command->add_option("EBOOK", check_ebook, "电子书文件")->type_name("");
-
-  // Everything after "--" is a file name, even one that starts with "-".
-  std::vector<std::string> words(args.begin() + (args.empty() ? 0 : 1), args.end());
+// The words after the program's name, and apart from them the names after "--": every
+// one a file name, even one that starts with "-".
+struct Words {
+  std::vector<std::string> options;
   std::vector<std::string> names;
-  if (auto dashes = std::find(words.begin(), words.end(), "--"); dashes != words.end()) {
-    names.assign(dashes + 1, words.end());
-    words.erase(dashes, words.end());
+};
+
+Words split_words(const std::vector<std::string>& args) {
+  Words words;
+  words.options.assign(args.begin() + (args.empty() ? 0 : 1), args.end());
+  auto dashes = std::find(words.options.begin(), words.options.end(), "--");
+  if (dashes != words.options.end()) {
+    words.names.assign(dashes + 1, words.options.end());
+    words.options.erase(dashes, words.options.end());
   }
+  return words;
+}
+
+// Fills the table from `words`. Help, the version and a usage error end the run here,
+// with their exit code.
+std::optional<int> parse(CommandLine& line, std::vector<std::string> words, Streams& streams) {
   // CLI11 takes the words after the program's name, last first.
   std::reverse(words.begin(), words.end());
   try {
-    app.parse(words);
+    line.app.parse(words);
   } catch (const CLI::CallForHelp&) {
-    streams.out << app.help();
+    streams.out << line.app.help();
     return platform::kExitOk;
   } catch (const CLI::CallForVersion& version) {
     streams.out << version.what() << "\n";
     return platform::kExitOk;
   } catch (const CLI::ParseError& error) {
-    auto chosen = app.get_subcommands();
+    auto chosen = line.app.get_subcommands();
     return report_usage(usage_from(error, chosen.empty() ? "" : chosen.front()->get_name()),
                         streams);
   }
+  return std::nullopt;
+}
 
-  auto chosen = app.get_subcommands();
-  if (chosen.empty()) {
-    auto extras = app.remaining();
-    if (!extras.empty())
-      return report_usage({"", "没有" + platform::quoted(extras.front()) + "这个命令"}, streams);
-    streams.err << app.help();
-    return report_usage({"", "缺少命令：pack、list、extract 或 check"}, streams);
-  }
-  CLI::App* command = chosen.front();
-  auto extras = app.remaining(true);
+int no_command(CommandLine& line, Streams& streams) {
+  auto extras = line.app.remaining();
   if (!extras.empty()) {
+    return report_usage(
+        {"", fill(platform::texts::kUnknownCommand, {platform::quoted(extras.front())})}, streams);
+  }
+  streams.err << line.app.help();
+  return report_usage({"", text(texts::kNeedCommand)}, streams);
+}
+
+// ---------------------------------------------------------------------------- dispatch
+
+// Runs the command the table chose, with `names` (the words after "--") as its files.
+int run_command(CommandLine& line, std::vector<std::string> names, Streams& streams,
+                const std::string& exe_dir) {
+  auto chosen = line.app.get_subcommands();
+  if (chosen.empty()) return no_command(line, streams);
+  CLI::App* command = chosen.front();
+  const std::string name = command->get_name();
+  if (auto extras = line.app.remaining(true); !extras.empty()) {
     std::string joined;
     for (const auto& word : extras) joined += (joined.empty() ? "" : " ") + shown(word, 40);
-    return report_usage({command->get_name(), "无法识别的参数：" + joined}, streams);
+    return report_usage({name, fill(texts::kUnrecognized, {joined})}, streams);
   }
 
-  if (command == pack_command) {
-    pack_args.has_name = name_option->count() > 0;
-    pack_args.paths.insert(pack_args.paths.end(), names.begin(), names.end());
-    return pack(pack_args, streams, exe_dir);
+  if (command == line.pack_command) {
+    line.pack_args.has_name = line.name_option->count() > 0;
+    line.pack_args.paths.insert(line.pack_args.paths.end(), names.begin(), names.end());
+    return pack(line.pack_args, streams, exe_dir);
   }
-  std::string& ebook = command == list_command      ? list_ebook
-                       : command == extract_command ? extract_ebook
-                                                    : check_ebook;
+  std::string& ebook = line.ebook_of(command);
+  std::string& dir = line.extract_dir;
+  const bool takes_dir = command == line.extract_command;
   // Names after "--" fill what is still missing, in order.
-  for (std::string* slot : {&ebook, &extract_dir}) {
-    if (slot->empty() && !names.empty() && (slot == &ebook || command == extract_command)) {
+  for (std::string* slot : {&ebook, &dir}) {
+    if (slot->empty() && !names.empty() && (slot == &ebook || takes_dir)) {
       *slot = names.front();
       names.erase(names.begin());
     }
   }
   if (!names.empty()) {
-    return report_usage({command->get_name(), "多余的参数：" + shown(names.front(), 40)}, streams);
+    return report_usage(
+        {name, fill(platform::texts::kTooManyWords, {platform::quoted(shown(names.front(), 40))})},
+        streams);
   }
-  if (ebook.empty()) return report_usage({command->get_name(), "缺少电子书文件"}, streams);
-  if (command == list_command) return list(ebook, streams);
-  if (command == check_command) return check(ebook, streams);
-  if (extract_dir.empty()) return report_usage({"extract", "缺少目标文件夹"}, streams);
-  return extract(ebook, extract_dir, streams);
+  if (ebook.empty()) return report_usage({name, text(texts::kNeedEbook)}, streams);
+  if (command == line.list_command) return list(ebook, streams);
+  if (command == line.check_command) return check(ebook, streams);
+  if (dir.empty()) return report_usage({name, text(texts::kNeedDir)}, streams);
+  return extract(ebook, dir, streams);
+}
+
+int parse_and_run(const std::vector<std::string>& args, Streams& streams,
+                  const std::string& exe_dir) {
+  CommandLine line;
+  Words words = split_words(args);
+  if (auto done = parse(line, std::move(words.options), streams)) return *done;
+  return run_command(line, std::move(words.names), streams, exe_dir);
 }
 
 }  // namespace
@@ -392,7 +443,7 @@ int run(const std::vector<std::string>& args, Streams streams, const std::string
     return parse_and_run(args, streams, exe_dir);
   } catch (const std::exception& error) {
     // Out of memory and the like: still a clean exit with a reason.
-    streams.err << "内部错误：" << error.what() << "\n";
+    streams.err << fill(texts::kInternalError, {error.what()});
     return platform::kExitFailed;
   }
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cctype>
 
+#include "container/texts.h"
 #include "platform/encoding.h"
 #include "platform/text.h"
 
@@ -93,7 +94,7 @@ std::string extract_file_name(std::size_t number, std::size_t count, std::string
 
 std::string single_file_name(std::string_view title) {
   std::string safe = safe_title(title);
-  if (safe.empty()) return "未命名.pdf";
+  if (safe.empty()) return std::string(texts::kUntitledFile);
   std::string name = safe + ".pdf";
   return is_device_name(name) ? "_" + name : name;
 }
@@ -166,23 +167,24 @@ ExtractFailure extract_all(platform::File& book, const Book& info, const std::st
 std::string describe(const ExtractFailure& failure) {
   using What = ExtractFailure::What;
   const std::string file = platform::quoted(failure.file);
+  const std::string why = platform::describe(failure.system);
   switch (failure.what) {
     case What::none:
       return "";
     case What::not_a_folder:
-      return "文件夹" + file + "不存在。";
+      return platform::fill(texts::kNoTargetFolder, {file});
     case What::exists:
-      return "文件" + file + "已存在，不会覆盖它；没有取出任何文件。";
+      return platform::fill(texts::kTargetExists, {file});
     case What::create:
-      return "无法创建文件" + file + "：" + platform::describe(failure.system) + "。";
+      return platform::fill(texts::kCannotCreate, {file, why});
     case What::read:
-      return "无法读取电子书" + file + "：" + platform::describe(failure.system) + "。";
+      return platform::fill(texts::kUnreadableBook, {file, why});
     case What::book_ended:
-      return "电子书" + file + "不完整（文件被截断），无法取出其中的文件。";
+      return platform::fill(texts::kBookCut, {file});
     case What::write:
-      return "无法写入文件" + file + "：" + platform::describe(failure.system) + "。";
+      return platform::fill(texts::kCannotWrite, {file, why});
     case What::stopped:
-      return "已停止，没有留下取出一半的文件。";
+      return std::string(texts::kStopped);
   }
   return "";
 }

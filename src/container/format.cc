@@ -4,10 +4,13 @@
 #include <utility>
 
 #include "platform/encoding.h"
+#include "container/texts.h"
 #include "platform/text.h"
 
 namespace container {
 namespace {
+
+using platform::fill;
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kPositionSign = "♂";  // U+2642, A1 E1 in code page 936
@@ -320,7 +323,8 @@ ReadResult read_book(const std::string& path, std::optional<platform::File>* kee
 namespace {
 
 std::string line_of(const ReadResult& result) {
-  return result.line ? "索引第 " + std::to_string(result.line) + " 行" : std::string("索引");
+  return result.line ? fill(texts::kIndexLine, {std::to_string(result.line)})
+                     : std::string(texts::kIndex);
 }
 
 }  // namespace
@@ -328,45 +332,45 @@ std::string line_of(const ReadResult& result) {
 std::string describe(const ReadResult& result) {
   switch (result.error) {
     case ReadError::none:
-      return "结构完整";
+      return std::string(texts::kIntact);
     case ReadError::too_small:
-      return "文件太短，不是电子书";
+      return std::string(texts::kTooSmall);
     case ReadError::not_ordinary:
-      return "这不是普通文件，不是电子书";
+      return std::string(texts::kNotOrdinary);
     case ReadError::too_large:
-      return "文件超过 " + std::to_string(kMaxContainerSize) + " 字节，不是电子书或已损坏";
+      return fill(texts::kTooLarge, {std::to_string(kMaxContainerSize)});
     case ReadError::io:
-      return "无法读取文件：" + platform::describe(result.system);
+      return fill(texts::kCannotRead, {platform::describe(result.system)});
     case ReadError::bad_trailer:
-      return "文件末尾记录的索引长度无效，不是电子书或已损坏";
+      return std::string(texts::kBadTrailer);
     case ReadError::index_too_large:
-      return "文件末尾记录的索引长度过大";
+      return std::string(texts::kIndexTooLarge);
     case ReadError::index_not_cp936:
-      return "索引不是有效的 GBK 文本";
+      return std::string(texts::kIndexNotGbk);
     case ReadError::no_name_line:
-      return "索引缺少以回车换行结尾的书名行";
+      return std::string(texts::kNoNameLine);
     case ReadError::bad_line:
-      return line_of(result) + "格式错误";
+      return fill(texts::kBadLine, {line_of(result)});
     case ReadError::number_overflow:
-      return line_of(result) + "的数字超过 " + std::to_string(kMaxContainerSize);
+      return fill(texts::kNumberOverflow, {line_of(result), std::to_string(kMaxContainerSize)});
     case ReadError::no_entries:
-      return "索引中没有任何文件";
+      return std::string(texts::kNoEntries);
     case ReadError::entry_outside:
-      return line_of(result) + "所指的文件超出了内容区";
+      return fill(texts::kEntryOutside, {line_of(result)});
     case ReadError::not_contiguous:
-      return line_of(result) + "所指的文件与前后文件不相接";
+      return fill(texts::kNotContiguous, {line_of(result)});
     case ReadError::bad_signature:
-      return "文件记录的数字签名超出了文件末尾，已损坏";
+      return std::string(texts::kBadSignature);
     case ReadError::junk_before_signature:
-      return "数字签名之前有不属于电子书的数据：这不是电子书，或已损坏";
+      return std::string(texts::kJunkBeforeSignature);
     case ReadError::too_many_entries:
-      return "索引中的文件超过 " + std::to_string(kMaxEntries) + " 个";
+      return fill(texts::kTooManyEntries, {std::to_string(kMaxEntries)});
   }
-  return "文件已损坏";
+  return std::string(texts::kDamaged);
 }
 
 std::string unreadable(const std::string& path, const ReadResult& result) {
-  return "无法读取电子书" + platform::quoted(path) + "：" + describe(result) + "。";
+  return fill(texts::kUnreadableBook, {platform::quoted(path), describe(result)});
 }
 
 bool is_damaged_book(const ReadResult& result) {

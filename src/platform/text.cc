@@ -47,27 +47,27 @@ std::string fill(std::string_view pattern, std::initializer_list<std::string_vie
 std::string describe(const Error& error) {
   switch (error.kind) {
     case ErrorKind::not_found:
-      return "文件或文件夹不存在";
+      return std::string(texts::kNotFound);
     case ErrorKind::no_permission:
-      return "没有权限";
+      return std::string(texts::kNoPermission);
     case ErrorKind::read_only:
-      return "磁盘或文件夹是只读的";
+      return std::string(texts::kReadOnly);
     case ErrorKind::disk_full:
-      return "磁盘空间不足";
+      return std::string(texts::kDiskFull);
     case ErrorKind::name_too_long:
-      return "文件名或路径太长";
+      return std::string(texts::kNameTooLong);
     case ErrorKind::too_large:
-      return "文件超过了系统允许的大小";
+      return std::string(texts::kFileTooLarge);
     case ErrorKind::not_ordinary:
-      return "不是普通文件";
+      return std::string(texts::kNotOrdinary);
     case ErrorKind::io:
-      return "读写磁盘时出错";
+      return std::string(texts::kDiskError);
     case ErrorKind::cancelled:
-      return "操作已取消";
+      return std::string(texts::kCancelled);
     case ErrorKind::other:
       break;
   }
-  return error.message.empty() ? "系统拒绝了这一操作" : error.message;
+  return error.message.empty() ? std::string(texts::kRefused) : error.message;
 }
 
 #ifndef _WIN32

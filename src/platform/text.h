@@ -1,5 +1,6 @@
 // What every program of the family says the same way: the exit codes, the caption of its
-// messages, the usage error, and how a name from a file is shown to a person.
+// messages, the usage error, the system's errors, and how a name from a file is shown to
+// a person.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +25,24 @@ inline constexpr wchar_t kMessageTitleWide[] = L"提示";
 inline constexpr std::string_view kUsageError = "用法错误：{}\n请运行“{} --help”查看用法。\n";
 // Before the reason, when what a program printed could not be written out.
 inline constexpr std::string_view kOutputFailed = "无法输出结果：";
+// Usage problems that the reader and tarvello-cli both meet; "{}": the word, quoted.
+inline constexpr std::string_view kUnknownCommand = "没有{}这个命令";
+inline constexpr std::string_view kTooManyWords = "多余的参数{}";
+// The file type a dialog that picks or saves a PDF offers.
+inline constexpr std::string_view kPdfFilterLabel = "PDF文件(*.pdf)";
+
+// What went wrong, as describe() says it.
+inline constexpr std::string_view kNotFound = "文件或文件夹不存在";
+inline constexpr std::string_view kNoPermission = "没有权限";
+inline constexpr std::string_view kReadOnly = "磁盘或文件夹是只读的";
+inline constexpr std::string_view kDiskFull = "磁盘空间不足";
+inline constexpr std::string_view kNameTooLong = "文件名或路径太长";
+inline constexpr std::string_view kFileTooLarge = "文件超过了系统允许的大小";
+inline constexpr std::string_view kNotOrdinary = "不是普通文件";
+inline constexpr std::string_view kDiskError = "读写磁盘时出错";
+inline constexpr std::string_view kCancelled = "操作已取消";
+// When the system gave no text of its own.
+inline constexpr std::string_view kRefused = "系统拒绝了这一操作";
 }  // namespace texts
 
 // Characters that must never reach a screen or a terminal from a file: C0 and C1

@@ -182,8 +182,13 @@ TEST_F(Build, RefusedInputsLeaveTheFolderAsItWas) {
     expect_clean_failure(request("ab", {{"a", a}}), Step::read_stub, cause, said);
   }
   std::filesystem::remove(u8(in.file("books.ini")));
-  expect_clean_failure(request("ab", {{"a", a}}), Step::read_stub, Cause::missing, "books.ini");
+  expect_clean_failure(request("ab", {{"a", a}}), Step::read_stub, Cause::missing,
+                       "请把 books.ini 放回");
   EXPECT_FALSE(std::filesystem::exists(u8(in.file("books.ini"))));  // never created
+  // The reader asked back is the one missing, whichever system's it is.
+  auto other = request("ab", {{"a", a}});
+  other.stub_path = in.file("books-windows.ini");
+  expect_clean_failure(other, Step::read_stub, Cause::missing, "请把 books-windows.ini 放回");
   EXPECT_EQ(book_name_problem(std::string(251, 'a')), "");
   EXPECT_EQ(book_name_problem("CONSOLE"), "");
 }

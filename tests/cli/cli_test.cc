@@ -114,6 +114,7 @@ TEST_F(Cli, FailuresSayWhatWentWrong) {
       {{"pack", "--name", "b", "notes.txt"}, 2, "既不是文件夹、电子书"},
       {{"pack", "--name", "b", "--bogus", "in/a.pdf"}, 2, "无法识别的参数：--bogus"},
       {{"frobnicate"}, 2, "用法错误：没有“frobnicate”这个命令"},
+      {{"list", "--", "a.exe", "b"}, 2, "用法错误：多余的参数“b”"},
       {{"extract", "a.exe"}, 2, "缺少目标文件夹"},
       {{"list", "in"}, 1, "这不是普通文件"},
       {{"pack", "--name", "b", "in/a.pdf", "damaged.exe"}, 1, "索引第 2 行所指的文件超出了内容区"},

@@ -253,7 +253,7 @@ class ReaderWindow {
   std::string ask_target(const std::string& suggested) {
     std::vector<wchar_t> file(32768, L'\0');
     wide(suggested).copy(file.data(), file.size() - 1);
-    std::wstring filter = wide(texts::kPdfFiles) + L'\0' + L"*.pdf" + L'\0' +
+    std::wstring filter = wide(texts::kPdfFilterLabel) + L'\0' + L"*.pdf" + L'\0' +
                           wide(texts::kAllFiles) + L'\0' + L"*.*" + L'\0';
     std::wstring title = wide(texts::kSaveTitle);
     OPENFILENAMEW dialog{};
@@ -332,6 +332,37 @@ class ReaderWindow {
     DestroyWindow(window_);
   }
 
+  // Moved to a screen of another dpi: the suggested frame, laid out afresh.
+  void change_dpi(int dpi, const RECT& frame) {
+    dpi_ = dpi;
+    make_font();
+    SetWindowPos(window_, nullptr, frame.left, frame.top, frame.right - frame.left,
+                 frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{};
+    GetClientRect(window_, &client);
+    lay_out(client.right, client.bottom);
+  }
+
+  // A control's command; false for one that is not the reader's.
+  bool command(WORD id, WORD code) {
+    switch (id) {
+      case ids::kListId:
+        if (code == LBN_DBLCLK) open_selected();
+        return true;
+      case ids::kOpenId:
+      case IDOK:
+        open_selected();
+        return true;
+      case ids::kSaveId:
+        save_selected();
+        return true;
+      case IDCANCEL:
+        close_reader();
+        return true;
+    }
+    return false;
+  }
+
   LRESULT handle_message(UINT message, WPARAM w, LPARAM l) {
     switch (message) {
       case WM_CREATE:
@@ -345,18 +376,9 @@ class ReaderWindow {
         info->ptMinTrackSize = {scaled(ids::kMinWidth), scaled(ids::kMinHeight)};
         return 0;
       }
-      case WM_DPICHANGED: {
-        // Moved to a screen of another dpi: the suggested frame, laid out afresh.
-        dpi_ = HIWORD(w);
-        make_font();
-        const RECT* frame = reinterpret_cast<const RECT*>(l);
-        SetWindowPos(window_, nullptr, frame->left, frame->top, frame->right - frame->left,
-                     frame->bottom - frame->top, SWP_NOZORDER | SWP_NOACTIVATE);
-        RECT client{};
-        GetClientRect(window_, &client);
-        lay_out(client.right, client.bottom);
+      case WM_DPICHANGED:
+        change_dpi(HIWORD(w), *reinterpret_cast<const RECT*>(l));
         return 0;
-      }
       case WM_ACTIVATE:
         // Back to the list (or whatever had the keyboard) when the window is active again.
         if (LOWORD(w) == WA_INACTIVE) {
@@ -369,21 +391,7 @@ class ReaderWindow {
         // Enter in the list opens the selected title.
         return MAKELRESULT(ids::kOpenId, DC_HASDEFID);
       case WM_COMMAND:
-        switch (LOWORD(w)) {
-          case ids::kListId:
-            if (HIWORD(w) == LBN_DBLCLK) open_selected();
-            return 0;
-          case ids::kOpenId:
-          case IDOK:
-            open_selected();
-            return 0;
-          case ids::kSaveId:
-            save_selected();
-            return 0;
-          case IDCANCEL:
-            close_reader();
-            return 0;
-        }
+        if (command(LOWORD(w), HIWORD(w))) return 0;
         break;
       case WM_CLOSE:
         close_reader();

@@ -3,6 +3,8 @@
 
 #include <string_view>
 
+#include "platform/text.h"
+
 namespace stub::texts {
 
 inline constexpr std::string_view kNoBook = "此文件不含电子书内容。";
@@ -17,8 +19,8 @@ inline constexpr std::string_view kListLabel = "双击一个文件即可阅读�
 inline constexpr std::string_view kOpen = "打开";
 inline constexpr std::string_view kSaveAs = "另存为…";
 inline constexpr std::string_view kSaveTitle = "另存为";
-inline constexpr std::string_view kPdfFiles = "PDF 文件 (*.pdf)";
-inline constexpr std::string_view kAllFiles = "所有文件 (*.*)";
+using platform::texts::kPdfFilterLabel;  // the window's own label
+inline constexpr std::string_view kAllFiles = "所有文件(*.*)";
 inline constexpr std::string_view kCannotSave = "无法保存";  // + quoted path + "：" + why
 // At the close, for a copy that a viewer saved into: its name, then the folder it is in.
 inline constexpr std::string_view kChangedCopy =
@@ -39,10 +41,10 @@ inline constexpr std::string_view kListHead = "《{}》，共 {} 个文件：\n"
 inline constexpr std::string_view kListLine = "{}. {}（{} 字节）\n";
 inline constexpr std::string_view kListHint =
     "用“{} open 序号”阅读其中一个文件，用“{} --help”查看全部用法。\n";
-inline constexpr std::string_view kUnknownCommand = "没有{}这个命令";
+using platform::texts::kUnknownCommand;  // the command line says the same
 inline constexpr std::string_view kNeedNumber = "open 后面要给出文件的序号";
 inline constexpr std::string_view kNeedFolder = "extract 后面要给出目标文件夹";
-inline constexpr std::string_view kTooManyWords = "多余的参数{}";
+using platform::texts::kTooManyWords;
 inline constexpr std::string_view kNoSuchEntry = "没有第 {} 个文件：本书共有 {} 个文件。\n";
 inline constexpr std::string_view kOpening = "已取出到{}，正在用默认程序打开。\n";
 inline constexpr std::string_view kNoOpener = "已取出到{}，但无法启动 xdg-open：{}\n";

@@ -103,8 +103,7 @@ std::string save_entry(platform::File& book, const container::IndexEntry& entry,
   if (moved) return "";
   platform::Error ignored;
   platform::delete_file(temporary, ignored);
-  return std::string(texts::kCannotSave) + platform::quoted(target) + "：" +
-         platform::describe(err);
+  return platform::fill(texts::kCannotSave, {platform::quoted(target), platform::describe(err)});
 }
 
 class ReaderWindow {
@@ -167,8 +166,7 @@ class ReaderWindow {
     make_font();
     const auto& entries = opened_.book->entries;
     label_ = control(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, ids::kLabelId,
-                     "共 " + std::to_string(entries.size()) + " " + std::string(texts::kFiles) +
-                         "，" + std::string(texts::kListLabel));
+                     platform::fill(texts::kListLabel, {std::to_string(entries.size())}));
     list_ = control(L"LISTBOX",
                     WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS,
                     WS_EX_CLIENTEDGE, ids::kListId, "");
@@ -268,7 +266,7 @@ class ReaderWindow {
                    OFN_NOREADONLYRETURN | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameW(&dialog)) {
       if (DWORD why = CommDlgExtendedError()) {
-        tell(window_, std::string(texts::kCannotSave) + "：" + platform::system_message(why),
+        tell(window_, platform::fill(texts::kCannotSaveAtAll, {platform::system_message(why)}),
              MB_ICONERROR);
       }
       return "";
@@ -322,8 +320,7 @@ class ReaderWindow {
       auto size = file ? file->size(err) : std::nullopt;
       if (!size) {
         tell(window_,
-             std::string(texts::kCannotSave) + platform::quoted(path) + "：" +
-                 platform::describe(err),
+             platform::fill(texts::kCannotSave, {platform::quoted(path), platform::describe(err)}),
              MB_ICONERROR);
         continue;
       }

@@ -25,7 +25,7 @@ OpenBook open_book(const std::string& path) {
   } else if (result.error == container::ReadError::io) {
     out.message = std::string(texts::kUnreadable) + platform::describe(result.system);
   } else {
-    out.message = std::string(texts::kDamaged) + container::describe(result) + "。";
+    out.message = platform::fill(texts::kDamaged, {container::describe(result)});
   }
   return out;
 }

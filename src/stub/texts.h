@@ -8,20 +8,23 @@
 namespace stub::texts {
 
 inline constexpr std::string_view kNoBook = "此文件不含电子书内容。";
-inline constexpr std::string_view kDamaged = "电子书已损坏，无法打开：";
+// "{}": what is wrong with it.
+inline constexpr std::string_view kDamaged = "电子书已损坏，无法打开：{}。";
 inline constexpr std::string_view kUnreadable = "无法读取电子书文件：";
 inline constexpr std::string_view kNoTempFolder = "无法建立临时文件夹：";
-inline constexpr std::string_view kFiles = "个文件";
 inline constexpr std::string_view kNoTitle = "（无标题）";
 
 // The window.
-inline constexpr std::string_view kListLabel = "双击一个文件即可阅读：";
+// Above the list: how many files the book holds.
+inline constexpr std::string_view kListLabel = "共 {} 个文件，双击一个文件即可阅读：";
 inline constexpr std::string_view kOpen = "打开";
 inline constexpr std::string_view kSaveAs = "另存为…";
 inline constexpr std::string_view kSaveTitle = "另存为";
 using platform::texts::kPdfFilterLabel;  // the window's own label
 inline constexpr std::string_view kAllFiles = "所有文件(*.*)";
-inline constexpr std::string_view kCannotSave = "无法保存";  // + quoted path + "：" + why
+// The quoted file, then why; without a file, why alone.
+inline constexpr std::string_view kCannotSave = "无法保存{}：{}";
+inline constexpr std::string_view kCannotSaveAtAll = "无法保存：{}";
 // At the close, for a copy that a viewer saved into: its name, then the folder it is in.
 inline constexpr std::string_view kChangedCopy =
     "文件{}已被其他程序修改过（例如保存了批注），阅读器不会删除它。它在文件夹：\n{}\n\n"

@@ -182,7 +182,11 @@ Changes drop_paths(std::vector<std::string> paths, WindowState& state, Desktop& 
   });
   const int count = state.books.count();
   std::size_t left_out = 0;
-  std::string said;
+  std::string said;  // one message, a line per thing to say
+  const auto say = [&said](const std::string& line) {
+    if (!said.empty()) said += '\n';
+    said += line;
+  };
   for (const auto& path : paths) {
     if (platform::is_folder(path)) {
       add_folder_files(path, state.books, nullptr, left_out);
@@ -194,16 +198,15 @@ Changes drop_paths(std::vector<std::string> paths, WindowState& state, Desktop& 
       for (auto& entry : chapters.entries)
         append_or_count(state.books, std::move(entry), left_out);
     } else if (chapters.kind == builder::Chapters::Kind::damaged) {
-      said += (said.empty() ? "" : "\n") + chapters.message;
+      say(chapters.message);
     } else if (booklist::is_accepted_file(path)) {
       append_or_count(state.books, {booklist::title_from_file_name(platform::base_name(path)), path},
                       left_out);
     }
   }
   if (left_out > 0) {
-    said += (said.empty() ? "" : "\n") +
-            platform::fill(text::kListFull, {std::to_string(container::kMaxEntries),
-                                             std::to_string(left_out)});
+    say(platform::fill(text::kListFull,
+                       {std::to_string(container::kMaxEntries), std::to_string(left_out)}));
   }
   if (!said.empty()) desktop.show_message(said);
   return {state.books.count() != count, false};

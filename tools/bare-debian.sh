@@ -26,6 +26,11 @@ mkdir -p "$cache" "$archives/partial"
 command=$(awk '/^```/ { n++; next } n == 1' "$here/README.md" | sed 's/[[:space:]]*#.*$//' |
   grep ' test$' | head -n 1)
 [ -n "$command" ] || { echo "README.md: no test command in its first block" >&2; exit 1; }
+# A caller may name the command it means to run; it must be the README's.
+if [ $# -gt 0 ] && [ "$*" != "$command" ]; then
+  echo "tools/bare-debian.sh: \`$*\` is not the README's test command \`$command\`" >&2
+  exit 1
+fi
 
 work=$(mktemp -d "${TARVELLO_BARE_WORK:-/var/tmp}/tarvello-bare.XXXXXX")
 root="$work/root"

@@ -6,13 +6,13 @@
 #include <windows.h>
 
 #include "platform/text.h"
+#include "stub/texts.h"
 
 namespace {
 
-// Its words are here rather than with the others, as wide literals: nothing may be
-// allocated once memory has run out.
+// Wide literals: nothing may be allocated once memory has run out.
 [[noreturn]] void give_up() {
-  MessageBoxW(nullptr, L"内存不足或内部错误，阅读器必须退出。", platform::texts::kMessageTitleWide,
+  MessageBoxW(nullptr, stub::texts::kGivingUp, platform::texts::kMessageTitleWide,
               MB_OK | MB_ICONERROR);
   ExitProcess(3);
 }

@@ -14,6 +14,9 @@ inline constexpr std::string_view kUnreadable = "无法读取电子书文件："
 inline constexpr std::string_view kNoTempFolder = "无法建立临时文件夹：";
 inline constexpr std::string_view kNoTitle = "（无标题）";
 
+// When memory runs out nothing more may be allocated: a wide literal, shown as it is.
+inline constexpr wchar_t kGivingUp[] = L"内存不足或内部错误，阅读器必须退出。";
+
 // The window.
 // Above the list: how many files the book holds.
 inline constexpr std::string_view kListLabel = "共 {} 个文件，双击一个文件即可阅读：";

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <type_traits>
 #include <vector>
@@ -279,7 +280,11 @@ bool make_executable(const std::string& path, Error& err) {
   return true;
 }
 
-std::optional<std::vector<std::string>> list_ordinary_files(const std::string& dir, Error& err) {
+namespace {
+
+// The names in `dir` that `keep` takes, "." and ".." never among them.
+std::optional<std::vector<std::string>> list_names(
+    const std::string& dir, Error& err, const std::function<bool(const std::string&)>& keep) {
   DIR* d = sys(dir, [&] { return opendir(dir.c_str()); });
   if (!d) {
     fail_errno(err);
@@ -291,8 +296,7 @@ std::optional<std::vector<std::string>> list_ordinary_files(const std::string& d
     const dirent* e = sys(dir, [&] { return readdir(d); });
     if (!e) break;
     std::string name = e->d_name;
-    if (name[0] == '.') continue;  // ".", ".." and hidden files
-    if (is_ordinary_file(join(dir, name))) names.push_back(std::move(name));
+    if (name != "." && name != ".." && keep(name)) names.push_back(std::move(name));
   }
   const int read_error = errno;
   closedir(d);
@@ -301,6 +305,15 @@ std::optional<std::vector<std::string>> list_ordinary_files(const std::string& d
     return std::nullopt;
   }
   return names;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> list_ordinary_files(const std::string& dir, Error& err) {
+  // Hidden files are left out with "." and "..".
+  return list_names(dir, err, [&](const std::string& name) {
+    return name[0] != '.' && is_ordinary_file(join(dir, name));
+  });
 }
 
 std::optional<Stamp> stamp_of(const std::string& path, Error& err) {
@@ -346,21 +359,11 @@ bool remove_folder(const std::string& path, Error& err) {
 }
 
 std::optional<std::vector<std::string>> list_own_folders(const std::string& dir, Error& err) {
-  DIR* d = sys(dir, [&] { return opendir(dir.c_str()); });
-  if (!d) {
-    fail_errno(err);
-    return std::nullopt;
-  }
-  std::vector<std::string> names;
-  for (const dirent* e; (e = sys(dir, [&] { return readdir(d); }));) {
-    const std::string name = e->d_name;
+  return list_names(dir, err, [&](const std::string& name) {
     struct stat st;
-    if (name != "." && name != ".." && stat_of(join(dir, name), st, false) && S_ISDIR(st.st_mode) &&
-        st.st_uid == geteuid() && (st.st_mode & 07777) == 0700)
-      names.push_back(name);
-  }
-  closedir(d);
-  return names;
+    return stat_of(join(dir, name), st, false) && S_ISDIR(st.st_mode) &&
+           st.st_uid == geteuid() && (st.st_mode & 07777) == 0700;
+  });
 }
 
 File::~File() {

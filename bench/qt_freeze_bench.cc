@@ -15,7 +15,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -27,6 +26,7 @@
 
 #include "app/qt/main_window.h"
 #include "builder/build.h"
+#include "qt/dialog_answerer.h"
 
 using app::layout::Role;
 
@@ -85,24 +85,24 @@ Run measure(const QString& app_dir, const QString& pdfs, bool on_the_window_thre
   QElapsedTimer clock;
   std::vector<Tick> ticks;
   bool done = false;
-  QTimer tick;
-  tick.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&tick, &QTimer::timeout, [&] {
-    if (done) return;
-    ticks.push_back(now(clock));
-    window.update();
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      done = true;
-      if (box->text() != QString::fromUtf8("已成功生成PDF电子书！")) {
-        std::fprintf(stderr, "the build failed: %s\n", qPrintable(box->text()));
-        std::exit(1);
-      }
-      box->accept();
-    }
-  });
   clock.start();
   ticks.push_back(now(clock));
-  tick.start(2);
+  testing_support::DialogAnswerer ticks_until_the_message(
+      2,
+      [&](QDialog& box) {
+        done = true;
+        if (testing_support::message_of(box) != QString::fromUtf8("已成功生成PDF电子书！")) {
+          std::fprintf(stderr, "the build failed: %s\n",
+                       qPrintable(testing_support::message_of(box)));
+          std::exit(1);
+        }
+        box.accept();
+      },
+      [&] {
+        if (done) return;
+        ticks.push_back(now(clock));
+        window.update();
+      });
   if (on_the_window_thread) {
     QTimer::singleShot(0, [&] {
       const builder::BuildResult result =
@@ -120,7 +120,7 @@ Run measure(const QString& app_dir, const QString& pdfs, bool on_the_window_thre
     QTest::mouseClick(window.widget(Role::build), Qt::LeftButton);
   }
   while (!done) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  tick.stop();
+  ticks_until_the_message.stop();
 
   Run run{static_cast<double>(ticks.back().at) / 1e9, {}, {}, 0, captions, painted.paints};
   for (std::size_t i = 1; i < ticks.size(); ++i) {

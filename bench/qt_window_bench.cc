@@ -11,10 +11,8 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListView>
-#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +21,7 @@
 #include "app/commands.h"
 #include "app/qt/qt_desktop.h"
 #include "app/qt/main_window.h"
+#include "qt/dialog_answerer.h"
 
 using app::layout::Role;
 
@@ -52,16 +51,12 @@ void click(tarvello_qt::MainWindow& window, Role role) {
 // Clicks 生成PDF电子书 and waits for the build's message; its text.
 QString build(tarvello_qt::MainWindow& window) {
   QString text;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      text = box->text();
-      box->accept();
-    }
+  testing_support::DialogAnswerer answerer(1, [&](QDialog& box) {
+    text = testing_support::message_of(box);
+    box.accept();
   });
-  poll.start(1);
   click(window, Role::build);
-  while (text.isEmpty()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  if (!answerer.wait(600000)) std::exit(1);
   return text;
 }
 

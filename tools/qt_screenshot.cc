@@ -11,14 +11,13 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListView>
-#include <QMessageBox>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <cstdio>
 
 #include "app/qt/main_window.h"
+#include "qt/dialog_answerer.h"
 
 using app::layout::Role;
 
@@ -82,21 +81,21 @@ int main(int argc, char** argv) {
     saved = window.grab().save(out, "PNG");
   } else {
     if (mode == "--failure") QFile::remove(books.filePath(QString::fromUtf8("第3章 结果.pdf")));
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        if (box->isVisible()) {
+    testing_support::DialogAnswerer answerer(
+        20,
+        [&](QDialog& box) {
           QTest::qWait(200);  // painted, and framed
-          saved = save_screen(window.frameGeometry().united(box->frameGeometry()), out);
-          box->accept();
+          saved = save_screen(window.frameGeometry().united(box.frameGeometry()), out);
+          box.accept();
           QApplication::quit();
-        }
-      } else if (mode == "--building" && percent(window.windowTitle()) >= 40) {
-        saved = save_screen(window.frameGeometry(), out);
-        QApplication::quit();  // leaving stops the build, which removes its files
-      }
-    });
-    poll.start(20);
+        },
+        [&] {
+          if (mode == "--building" && percent(window.windowTitle()) >= 40) {
+            answerer.stop();
+            saved = save_screen(window.frameGeometry(), out);
+            QApplication::quit();  // leaving stops the build, which removes its files
+          }
+        });
     QTest::mouseClick(window.widget(Role::build), Qt::LeftButton);
     QApplication::exec();
   }

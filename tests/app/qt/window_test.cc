@@ -11,7 +11,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTest>
-#include <QTimer>
 #include <filesystem>
 
 #include "app/commands.h"
@@ -19,6 +18,7 @@
 #include "app/qt/qt_desktop.h"
 #include "builder/build.h"
 #include "links/code_list.h"
+#include "qt/dialog_answerer.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -76,18 +76,13 @@ struct Window {
 // OK, giving back its text, or a file dialog by picking `path`.
 std::string answering(const std::function<void()>& action, const std::string& path = "") {
   std::string text;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    if (!poll.isActive() || !modal || !modal->isVisible()) return;
-    poll.stop();
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) text = box->text().toStdString();
-    if (auto* files = qobject_cast<QFileDialog*>(modal)) files->selectFile(path.c_str());
-    modal->accept();  // through the dialog's own checks
+  DialogAnswerer answerer(10, [&](QDialog& modal) {
+    text = message_of(modal).toStdString();
+    if (auto* files = qobject_cast<QFileDialog*>(&modal)) files->selectFile(path.c_str());
+    modal.accept();
   });
-  poll.start(10);
   action();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !poll.isActive(); }, 20000));
+  EXPECT_TRUE(answerer.wait(20000));
   return text;
 }
 

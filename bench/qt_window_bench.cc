@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "app/commands.h"
-#include "app/qt/qt_desktop.h"
 #include "app/qt/main_window.h"
+#include "app/qt/qt_desktop.h"
 #include "qt/dialog_answerer.h"
 
 using app::layout::Role;

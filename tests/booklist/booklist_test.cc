@@ -21,22 +21,31 @@ std::string shown(const BookList& list) {
 }
 
 TEST(BookList, CommandsKeepTitlesAndPathsPairedAndTheSelectionRight) {
-  const std::tuple<void (*)(BookList&), int, const char*> rows[] = {
-      // clang-format off
-      {booklist::move_up, 1, "*Bb Aa Cc "},  {booklist::move_down, 1, "Aa Cc *Bb "},
-      {booklist::move_up, 0, "*Aa Bb Cc "},  {booklist::move_down, 2, "Aa Bb *Cc "},
-      {booklist::move_up, -1, "Aa Bb Cc "},  {booklist::move_down, -1, "Aa Bb Cc "},
-      {booklist::delete_selected, 1, "Aa Cc "}, {booklist::delete_selected, -1, "Aa Bb Cc "},
-      {booklist::clear, 1, ""},
-      // clang-format on
+  struct Row {
+    const char* name;
+    void (*command)(BookList&);
+    int selected;
+    const char* after;
   };
-  for (const auto& [command, selected, after] : rows) {
+  const Row rows[] = {
+      {"up from the middle", booklist::move_up, 1, "*Bb Aa Cc "},
+      {"down from the middle", booklist::move_down, 1, "Aa Cc *Bb "},
+      {"up from the top", booklist::move_up, 0, "*Aa Bb Cc "},
+      {"down from the bottom", booklist::move_down, 2, "Aa Bb *Cc "},
+      {"up with nothing selected", booklist::move_up, -1, "Aa Bb Cc "},
+      {"down with nothing selected", booklist::move_down, -1, "Aa Bb Cc "},
+      {"delete the middle", booklist::delete_selected, 1, "Aa Cc "},
+      {"delete with nothing selected", booklist::delete_selected, -1, "Aa Bb Cc "},
+      {"clear", booklist::clear, 1, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
     BookList list;
     for (const char* t : {"A", "B", "C"})
       list.append({t, std::string(1, static_cast<char>(t[0] + 32))});
-    list.select(selected);
-    command(list);
-    EXPECT_EQ(shown(list), after) << "selected " << selected;
+    list.select(row.selected);
+    row.command(list);
+    EXPECT_EQ(shown(list), row.after);
   }
   // A move down and back up restores the order, the moved entry selected throughout.
   BookList list;
@@ -59,7 +68,8 @@ TEST(Names, TitleAcceptedFileAndBlankRules) {
       {"a.pdf.pdf", "a"},       {".pdf", ""},         {"x.PdF", "x"},
       {".p.pdfdf", ".pdf"},  // no second pass
   };
-  for (const auto& [name, title] : titles) EXPECT_EQ(booklist::title_from_file_name(name), title);
+  for (const auto& [name, title] : titles)
+    EXPECT_EQ(booklist::title_from_file_name(name), title) << name;
   // Adding one file takes the two exact endings; a folder's listing takes any case.
   EXPECT_TRUE(booklist::is_accepted_file("/d/SCAN.PDF"));
   EXPECT_FALSE(booklist::is_accepted_file("/d/Notes.Pdf"));

@@ -60,6 +60,7 @@ class Build : public ::testing::Test {
   // folder exactly as it was, and closes every file it opened.
   void expect_clean_failure(const BuildRequest& req, Step step, Cause cause,
                             const std::string& said = "") {
+    SCOPED_TRACE("the failure that says “" + said + "”");  // names a table's row
     const std::string before = listing(out.path());
     const long descriptors = open_descriptors();
     BuildResult r = write_ebook(req);
@@ -200,6 +201,7 @@ TEST_F(Build, FilesInTheWayAreNeverTouched) {
        {std::tuple{"ab.exe", Step::clean_up, Cause::not_an_ebook},
         {"clcboosk.txt", Step::write_index, Cause::file_in_the_way},
         {"ab.txt", Step::open_output, Cause::file_in_the_way}}) {
+    SCOPED_TRACE(name);
     // Longer than the reader, so only its bytes tell it from a working file of ours.
     const std::string mine = "the user's own file" + pattern_bytes(5000, 9);
     write_file(out.file(name), mine);
@@ -210,6 +212,7 @@ TEST_F(Build, FilesInTheWayAreNeverTouched) {
 #ifndef _WIN32
   // A pipe or a dangling link at the book's name is no e-book, and never waited on.
   for (int kind : {0, 1}) {
+    SCOPED_TRACE(kind == 0 ? "a pipe" : "a dangling link");
     if (kind == 0) mkfifo(out.file("ab.exe").c_str(), 0644);
     if (kind == 1) std::filesystem::create_symlink(u8(in.file("nowhere")), u8(out.file("ab.exe")));
     expect_clean_failure(req, Step::clean_up, Cause::not_an_ebook, "不是电子书");
@@ -275,9 +278,12 @@ int each_call_fails(Fault fault, const std::function<bool()>& attempt,
 }
 
 TEST(Faults, NoFailedCallLosesABookOrLeavesAFile) {
-  for (Fault fault : {Fault::disk_full, Fault::io, Fault::no_permission, Fault::interrupted}) {
+  for (const auto& [fault, failing] : {std::pair{Fault::disk_full, "a full disk"},
+                                       {Fault::io, "an I/O error"},
+                                       {Fault::no_permission, "no permission"},
+                                       {Fault::interrupted, "an interrupted call"}}) {
     for (bool rebuild : {false, true}) {
-      SCOPED_TRACE(rebuild ? "rebuild" : "first build");
+      SCOPED_TRACE(std::string(rebuild ? "rebuild" : "first build") + " with " + failing);
       TempDir in, out;
       write_file(in.file("books.ini"), "reader");
       write_file(in.file("a.pdf"), pattern_bytes(3000, 1));

@@ -76,13 +76,12 @@ TEST_F(Cli, PackListCheckAndExtractRoundTrip) {
   // the new book is whole, headed by this build's reader.
   fs::rename("书 名.exe", "旧书");
   ASSERT_EQ(run({"pack", "--name", "新", "in/folder/第2讲.pdf", "旧书"}).code, 0);
-  EXPECT_EQ(read_file("新.exe"),
-            forge_book("新",
-                       {{"第2讲", read_file("in/folder/第2讲.pdf")},
-                        {"-x", read_file("in/-x.pdf")},
-                        {"第2讲", read_file("in/folder/第2讲.pdf")},
-                        {"第11讲", read_file("in/folder/第11讲.PDF")}},
-                       read_file("books.ini")));
+  EXPECT_EQ(read_file("新.exe"), forge_book("新",
+                                            {{"第2讲", read_file("in/folder/第2讲.pdf")},
+                                             {"-x", read_file("in/-x.pdf")},
+                                             {"第2讲", read_file("in/folder/第2讲.pdf")},
+                                             {"第11讲", read_file("in/folder/第11讲.PDF")}},
+                                            read_file("books.ini")));
 
   // --for picks the other system's reader beside the program.
   ASSERT_EQ(run({"pack", "--name", "w", "--for", "windows", "in/-x.pdf"}).code, 0);
@@ -121,9 +120,10 @@ TEST_F(Cli, FailuresSayWhatWentWrong) {
       {{"list", "missing.exe"}, 1, "无法读取文件：文件或文件夹不存在"},
   };
   for (const auto& [words, code, said] : rows) {
+    SCOPED_TRACE(said);  // each row's own sentence names it
     const Outcome r = run(words);
-    EXPECT_EQ(r.code, code) << said;
-    EXPECT_EQ(r.out, "") << said;
+    EXPECT_EQ(r.code, code);
+    EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
   }
   EXPECT_EQ(listing("."), before);
@@ -193,6 +193,7 @@ TEST_F(Cli, TheProgramCleansUpWhateverEndsIt) {
   // What could not be printed is no success.
   write_file("book.exe", forge_book("b", {{"a", "a"}}));
   for (const char* words : {" list book.exe", " --help"}) {
+    SCOPED_TRACE(words);
     r = testing_support::run_shell(dir.path(), sh(TARVELLO_CLI) + words + " >/dev/full");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "无法输出结果：磁盘空间不足\n");

@@ -85,8 +85,9 @@ TEST(Index, DamagedBlocks) {
         << text;
   }
   // Bytes that are no code page 936 text: 0xFF, and a lead byte before CR.
-  for (std::string block : {"ab\r\nx\xFF\xA1\xE1", "ab\x81\r\n"}) {
-    EXPECT_EQ(parse_index(block, 590999, 591100).error, ReadError::index_not_cp936);
+  for (const auto& [name, block] :
+       {std::pair{"0xFF", "ab\r\nx\xFF\xA1\xE1"}, std::pair{"lead byte before CR", "ab\x81\r\n"}}) {
+    EXPECT_EQ(parse_index(block, 590999, 591100).error, ReadError::index_not_cp936) << name;
   }
   // No book list holds more than kMaxEntries: a longer index is no book of ours, and is
   // refused instead of filling memory.
@@ -109,10 +110,11 @@ TEST(ReadBook, DamagedTrailersAndFilesOfTheWrongSize) {
   auto with_trailer = [&](std::string trailer) {
     return good.substr(0, good.size() - 4) + trailer;
   };
-  for (const std::string& trailer :
-       {std::string(4, '\0'), std::string("\xFF\xFF\xFF\xFF"), std::string("\x00\x00\x00\x80", 4),
-        trailer_bytes(1026) /* reaches into the stub region */}) {
-    EXPECT_EQ(read_bytes(dir, with_trailer(trailer)).error, ReadError::bad_trailer);
+  for (const auto& [name, trailer] : {std::pair{"zero", std::string(4, '\0')},
+                                      {"all ones", std::string("\xFF\xFF\xFF\xFF")},
+                                      {"top bit", std::string("\x00\x00\x00\x80", 4)},
+                                      {"into the reader", trailer_bytes(1026)}}) {
+    EXPECT_EQ(read_bytes(dir, with_trailer(trailer)).error, ReadError::bad_trailer) << name;
   }
   EXPECT_EQ(read_bytes(dir, good.substr(0, kPayloadOffset + 4)).error, ReadError::too_small);
   // A signature table that would pass the end of the file.
@@ -124,10 +126,11 @@ TEST(ReadBook, DamagedTrailersAndFilesOfTheWrongSize) {
   // position can name is no e-book, whatever its index says.
   const auto path = std::filesystem::u8path(dir.file("big.exe"));
   write_file(dir.file("big.exe"), "x");
-  for (const auto& [size, trailer, error] :
-       {std::tuple{kMaxIndexSize + (8u << 20), static_cast<std::uint32_t>(kMaxIndexSize + 1),
-                   ReadError::index_too_large},
-        std::tuple{kMaxContainerSize + 1, 21u, ReadError::too_large}}) {
+  for (const auto& [name, size, trailer, error] :
+       {std::tuple{"index too large", kMaxIndexSize + (8u << 20),
+                   static_cast<std::uint32_t>(kMaxIndexSize + 1), ReadError::index_too_large},
+        std::tuple{"file too large", kMaxContainerSize + 1, 21u, ReadError::too_large}}) {
+    SCOPED_TRACE(name);
     std::filesystem::resize_file(path, size);
     {
       std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
@@ -152,7 +155,8 @@ TEST(ReadBook, TruncatedOrExtendedContainersNeverPass) {
   for (std::string junk : {std::string("\0", 1), std::string("\r\n"), trailer_bytes(21),
                            "\r\n" + kExampleIndex + trailer_bytes(21)}) {
     for (std::size_t n = 1; n <= junk.size(); ++n) {
-      ASSERT_NE(read_bytes(dir, good + junk.substr(0, n)).error, ReadError::none) << n;
+      ASSERT_NE(read_bytes(dir, good + junk.substr(0, n)).error, ReadError::none)
+          << n << " bytes of junk " << junk.size();
     }
   }
 }

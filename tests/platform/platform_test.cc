@@ -47,26 +47,33 @@ std::string hex(const std::string& bytes) {
 // are characters the code page holds; the others hold none (one '?' per character, never
 // a look-alike) or malformed UTF-8 (one '?' per bad byte).
 struct Row {
+  const char* name;
   std::string utf8, bytes;
   bool reads_back;
 };
 const Row kRows[] = {
-    {"Book 1.pdf ~!@#$%^&*()", "Book 1.pdf ~!@#$%^&*()", true},
-    {"\u2642\u2640\u4E66\u3000\uFFE5", "\xA1\xE1\xA1\xE2\xCA\xE9\xA1\xA1\xA3\xA4", true},
+    {"ASCII", "Book 1.pdf ~!@#$%^&*()", "Book 1.pdf ~!@#$%^&*()", true},
+    {"the index's signs", "\u2642\u2640\u4E66\u3000\uFFE5",
+     "\xA1\xE1\xA1\xE2\xCA\xE9\xA1\xA1\xA3\xA4", true},
     // Where the tables in the wild disagree: pinned to Windows.
-    {"\u20AC\u00B7\u2014\u2015\uFF5E\u2225", "\x80\xA1\xA4\xA1\xAA\xA8\x44\xA1\xAB\xA1\xCE", true},
+    {"disputed cells", "\u20AC\u00B7\u2014\u2015\uFF5E\u2225",
+     "\x80\xA1\xA4\xA1\xAA\xA8\x44\xA1\xAB\xA1\xCE", true},
     // Windows' private-use cells, by rule and in runs.
-    {"\uE000\uE4C6\uE5E5\uE766\uE864", "\xAA\xA1\xA1\x40\xA3\xA0\xA2\xAB\xFE\xA0", true},
-    {"a\U0001F4DAb\u30FB\u00A0\u301C\u2212\u00B5\uD55C\uE865\uF8F5", "a?b????????", false},
-    {"a\x80z\xE4\xB9", "a?z??", false},
-    {"\xC0\xAF\xE0\x80\xAF\xED\xA0\x80\xF4\x90\x80\x80\xFE", "?????????????", false},
+    {"private use", "\uE000\uE4C6\uE5E5\uE766\uE864", "\xAA\xA1\xA1\x40\xA3\xA0\xA2\xAB\xFE\xA0",
+     true},
+    {"not in the code page", "a\U0001F4DAb\u30FB\u00A0\u301C\u2212\u00B5\uD55C\uE865\uF8F5",
+     "a?b????????", false},
+    {"bad UTF-8", "a\x80z\xE4\xB9", "a?z??", false},
+    {"overlong, surrogate, past U+10FFFF", "\xC0\xAF\xE0\x80\xAF\xED\xA0\x80\xF4\x90\x80\x80\xFE",
+     "?????????????", false},
 };
 
 TEST(Cp936, WritesTheWindowsBytesAndReadsThemBack) {
   for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
     EXPECT_EQ(hex(cp936(row.utf8)), hex(row.bytes));
     if (row.reads_back) {
-      EXPECT_EQ(cp936_to_utf8(row.bytes), row.utf8) << hex(row.bytes);
+      EXPECT_EQ(cp936_to_utf8(row.bytes), row.utf8);
     }
   }
   // Not code page 936: a lead byte at the end, trail bytes out of range, 0xFF.

@@ -101,8 +101,9 @@ TEST(Reader, ListsOpensAndTakesOut) {
       {">/dev/full", "无法输出结果：磁盘空间不足\n"},  // a listing that never arrived
   };
   for (const auto& [words, said] : failures) {
+    SCOPED_TRACE(words);
     r = run_shell(dir.path(), "./书.exe " + words);
-    EXPECT_NE(r.status, 0) << words;
+    EXPECT_NE(r.status, 0);
     EXPECT_EQ(r.err, said);
   }
 }
@@ -129,10 +130,12 @@ TEST(Reader, DamagedBooksAreRefusedWithTheirReason) {
   };
   mkdir(dir.file("out").c_str(), 0755);
   for (const auto& [bytes, message] : cases) {
+    SCOPED_TRACE(message);
     make_program(dir.file("damaged.exe"), bytes);
     for (const char* words : {"", " extract out"}) {
+      SCOPED_TRACE(*words ? words : " (open)");
       const auto r = run_shell(dir.path(), std::string("./damaged.exe") + words);
-      EXPECT_EQ(r.status, 1) << message;
+      EXPECT_EQ(r.status, 1);
       EXPECT_EQ(r.err, message + "\n");
       EXPECT_EQ(r.out, "");
     }

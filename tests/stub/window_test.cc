@@ -64,6 +64,7 @@ std::string open_row(HWND window, int row, std::size_t count) {
 // where and offered 另存为; the folder of a reader that still runs is left alone.
 TEST(ReaderWindow, OpensAndSavesTheTitles) {
   for (const auto& [dpi, changed_dpi] : {std::pair{96, 144}, std::pair{144, 0}}) {
+    SCOPED_TRACE(changed_dpi ? "at 96 dpi, then 144" : "at 144 dpi");
     TempDir dir;
     Process reader;
     ASSERT_TRUE(reader.start(wide(pack(dir)), dpi));

@@ -7,10 +7,10 @@
 #include <map>
 
 #include "app/commands.h"
-#include "version.h"
 #include "gui_kit.h"
 #include "links/code_list.h"
 #include "support/temp_dir.h"
+#include "version.h"
 
 namespace {
 
@@ -34,8 +34,9 @@ void expect_layout(const App& app, int dpi, bool moved = false) {
             (std::array<LONG, 2>{px(app::layout::kClientWidth), px(app::layout::kClientHeight)}));
   for (const Control& c : app::layout::controls()) {
     if (c.kind == app::layout::Kind::line) continue;
+    SCOPED_TRACE(c.name);
     HWND hwnd = GetDlgItem(app.form(), c.id);
-    EXPECT_EQ(hwnd && IsWindowVisible(hwnd), c.visible) << c.name;
+    EXPECT_EQ(hwnd && IsWindowVisible(hwnd), c.visible);
     if (c.visible) expect_place(hwnd, px(c.left), px(c.top), px(c.width), px(c.height));
   }
   expect_rows_scaled(app.item(Role::titles), dpi);

@@ -374,20 +374,17 @@ std::string unreadable(const std::string& path, const ReadResult& result) {
 }
 
 bool is_damaged_book(const ReadResult& result) {
-  if (result.error == ReadError::io) return result.system.kind != platform::ErrorKind::not_found;
   switch (result.error) {
+    case ReadError::io:
+      return result.system.kind != platform::ErrorKind::not_found;
     case ReadError::none:
     case ReadError::too_small:
     case ReadError::not_ordinary:
     case ReadError::too_large:
-    case ReadError::bad_trailer:
-    case ReadError::index_too_large:
-    case ReadError::index_not_cp936:
-    case ReadError::no_name_line:
     case ReadError::junk_before_signature:
       return false;
     default:
-      return true;
+      return !no_index_here(result.error);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -177,13 +178,51 @@ bool read_at(HANDLE h, const std::string& path, std::uint64_t offset, void* data
   return true;
 }
 
-std::int64_t ticks(const FILETIME& t) {
-  return static_cast<std::int64_t>(static_cast<std::uint64_t>(t.dwHighDateTime) << 32 |
-                                   t.dwLowDateTime);
+// A file's size and last write, as the system reports them in two halves each.
+Stamp stamp(DWORD size_high, DWORD size_low, const FILETIME& written) {
+  return {static_cast<std::uint64_t>(size_high) << 32 | size_low,
+          static_cast<std::int64_t>(static_cast<std::uint64_t>(written.dwHighDateTime) << 32 |
+                                    written.dwLowDateTime)};
 }
 
 constexpr DWORD kNotAFile =
     FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+
+// The names in `dir` that `keep` takes, never "." or "..": nothing at all when the folder
+// cannot be read to its end.
+std::optional<std::vector<std::string>> list_names(
+    const std::string& dir, Error& err,
+    const std::function<bool(const WIN32_FIND_DATAW&, const std::string&)>& keep) {
+  auto wide = wide_path(dir, err);
+  if (!wide) return std::nullopt;
+  std::wstring pattern = *wide;
+  if (pattern.empty() || (pattern.back() != L'\\' && pattern.back() != L'/')) pattern += L'\\';
+  pattern += L'*';
+
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found;
+  HANDLE h =
+      sys(dir, INVALID_HANDLE_VALUE, [&] { return FindFirstFileW(pattern.c_str(), &found); });
+  if (h == INVALID_HANDLE_VALUE) {
+    // An empty drive root has not even "." and "..".
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return names;
+    fail_last(err);
+    return std::nullopt;
+  }
+  do {
+    const std::wstring_view wide_name = found.cFileName;
+    if (wide_name == L"." || wide_name == L"..") continue;
+    std::string name = wide_to_utf8(found.cFileName);
+    if (keep(found, name)) names.push_back(std::move(name));
+  } while (sys(dir, FALSE, [&] { return FindNextFileW(h, &found); }));
+  const DWORD why = GetLastError();
+  FindClose(h);
+  if (why != ERROR_NO_MORE_FILES) {
+    fail(err, why);
+    return std::nullopt;
+  }
+  return names;
+}
 
 }  // namespace
 
@@ -283,36 +322,11 @@ bool make_executable(const std::string&, Error&) {
 }
 
 std::optional<std::vector<std::string>> list_ordinary_files(const std::string& dir, Error& err) {
-  auto wide = wide_path(dir, err);
-  if (!wide) return std::nullopt;
-  std::wstring pattern = *wide;
-  if (pattern.empty() || (pattern.back() != L'\\' && pattern.back() != L'/')) pattern += L'\\';
-  pattern += L'*';
-
-  std::vector<std::string> names;
-  WIN32_FIND_DATAW found;
-  HANDLE h =
-      sys(dir, INVALID_HANDLE_VALUE, [&] { return FindFirstFileW(pattern.c_str(), &found); });
-  if (h == INVALID_HANDLE_VALUE) {
-    // An empty drive root has not even "." and "..".
-    if (GetLastError() == ERROR_FILE_NOT_FOUND) return names;
-    fail_last(err);
-    return std::nullopt;
-  }
-  do {
+  return list_names(dir, err, [&](const WIN32_FIND_DATAW& found, const std::string& name) {
     const DWORD a = found.dwFileAttributes;
-    if (!ordinary_attributes(a)) continue;
-    std::string name = wide_to_utf8(found.cFileName);
-    if (a & FILE_ATTRIBUTE_REPARSE_POINT && !is_ordinary_file(join(dir, name))) continue;
-    names.push_back(std::move(name));
-  } while (sys(dir, FALSE, [&] { return FindNextFileW(h, &found); }));
-  const DWORD why = GetLastError();
-  FindClose(h);
-  if (why != ERROR_NO_MORE_FILES) {
-    fail(err, why);
-    return std::nullopt;
-  }
-  return names;
+    return ordinary_attributes(a) &&
+           (!(a & FILE_ATTRIBUTE_REPARSE_POINT) || is_ordinary_file(join(dir, name)));
+  });
 }
 
 std::optional<Stamp> stamp_of(const std::string& path, Error& err) {
@@ -329,8 +343,7 @@ std::optional<Stamp> stamp_of(const std::string& path, Error& err) {
     fail(err, ERROR_BAD_FILE_TYPE);
     return std::nullopt;
   }
-  return Stamp{static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow,
-               ticks(data.ftLastWriteTime)};
+  return stamp(data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime);
 }
 
 bool make_read_only(const std::string& path, Error& err) {
@@ -371,8 +384,7 @@ Removal remove_unchanged(const std::string& path, const Stamp& expected, Error& 
     result = Removal::failed;
     fail_last(err);
   } else if (!(info.dwFileAttributes & kNotAFile) &&
-             Stamp{static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow,
-                   ticks(info.ftLastWriteTime)} == expected) {
+             stamp(info.nFileSizeHigh, info.nFileSizeLow, info.ftLastWriteTime) == expected) {
     // A read-only file cannot be deleted; times of 0 are left as they are.
     FILE_BASIC_INFO basic{};
     basic.FileAttributes = info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY;
@@ -403,26 +415,10 @@ bool remove_folder(const std::string& path, Error& err) {
 }
 
 std::optional<std::vector<std::string>> list_own_folders(const std::string& dir, Error& err) {
-  auto wide = wide_path(dir, err);
-  if (!wide) return std::nullopt;
-  WIN32_FIND_DATAW found;
-  const std::wstring pattern = *wide + L"\\*";
-  HANDLE h =
-      sys(dir, INVALID_HANDLE_VALUE, [&] { return FindFirstFileW(pattern.c_str(), &found); });
-  if (h == INVALID_HANDLE_VALUE) {
-    fail_last(err);
-    return std::nullopt;
-  }
-  std::vector<std::string> names;
-  do {
-    const std::wstring_view name = found.cFileName;
-    if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
-            FILE_ATTRIBUTE_DIRECTORY &&
-        name != L"." && name != L"..")
-      names.push_back(wide_to_utf8(name));
-  } while (sys(dir, FALSE, [&] { return FindNextFileW(h, &found); }));
-  FindClose(h);
-  return names;
+  return list_names(dir, err, [](const WIN32_FIND_DATAW& found, const std::string&) {
+    return (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+           FILE_ATTRIBUTE_DIRECTORY;
+  });
 }
 
 File::~File() {

@@ -42,6 +42,15 @@ std::vector<Copy> read_record(std::string_view text) {
   return copies;
 }
 
+std::optional<platform::File> create_record(const std::string& folder, platform::Error& err) {
+  auto record = platform::File::create_new(platform::join(folder, std::string(kRecordName)), err);
+  if (!record) {
+    platform::Error ignored;
+    platform::remove_folder(folder, ignored);
+  }
+  return record;
+}
+
 container::ExtractFailure write_copy(platform::File& book, const container::IndexEntry& entry,
                                      const std::string& folder, platform::File& record,
                                      Copy& written) {

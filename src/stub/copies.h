@@ -29,6 +29,10 @@ std::string record_line(const Copy& copy);
 // record's, and names that are not a plain file's of the folder, are left out.
 std::vector<Copy> read_record(std::string_view text);
 
+// The record of `folder`, just made for copies, created new. Without it the folder is
+// taken away again: no clean-up would ever touch a folder that has no record.
+std::optional<platform::File> create_record(const std::string& folder, platform::Error& err);
+
 // `entry` of `book` into `folder` under single_file_name(), or with " (2)", " (3)"…
 // before ".pdf" when that name is taken; made read-only and noted in `record`, which is
 // open at its end. `written` says its name and stamp.

@@ -133,11 +133,7 @@ int open_entry(stub::OpenBook& opened, const std::string& word) {
   platform::Error err;
   auto folder = temporary_folder(err);
   std::optional<platform::File> record;
-  if (folder) {
-    record = platform::File::create_new(
-        platform::join(*folder, std::string(stub::copies::kRecordName)), err);
-    if (!record) rmdir(folder->c_str());
-  }
+  if (folder) record = stub::copies::create_record(*folder, err);
   if (!record) return failure(std::string(texts::kNoTempFolder) + platform::describe(err));
   stub::copies::Copy copy;
   if (auto failed = stub::copies::write_copy(*opened.file, entry, *folder, *record, copy)) {

@@ -203,12 +203,8 @@ class ReaderWindow {
   bool make_folder(platform::Error& err) {
     auto folder = new_temporary_folder(err);
     if (!folder) return false;
-    record_ = platform::File::create_new(
-        platform::join(*folder, std::string(stub::copies::kRecordName)), err);
-    if (!record_) {
-      RemoveDirectoryW(wide(*folder).c_str());
-      return false;
-    }
+    record_ = stub::copies::create_record(*folder, err);
+    if (!record_) return false;
     folder_ = *folder;
     return true;
   }

@@ -195,13 +195,12 @@ Changes drop_paths(std::vector<std::string> paths, WindowState& state, Desktop& 
     // An e-book by its content, whatever its name; then a PDF by the add-file rule.
     builder::Chapters chapters = builder::read_chapters(path);
     if (chapters.kind == builder::Chapters::Kind::book) {
-      for (auto& entry : chapters.entries)
-        append_or_count(state.books, std::move(entry), left_out);
+      for (auto& entry : chapters.entries) append_or_count(state.books, std::move(entry), left_out);
     } else if (chapters.kind == builder::Chapters::Kind::damaged) {
       say(chapters.message);
     } else if (booklist::is_accepted_file(path)) {
-      append_or_count(state.books, {booklist::title_from_file_name(platform::base_name(path)), path},
-                      left_out);
+      append_or_count(state.books,
+                      {booklist::title_from_file_name(platform::base_name(path)), path}, left_out);
     }
   }
   if (left_out > 0) {

@@ -3,8 +3,8 @@
 
 #include <string_view>
 
-#include "version.h"
 #include "platform/text.h"
+#include "version.h"
 
 // A macro, so the caption can be put together with the version at compile time.
 #define TARVELLO_PRODUCT_TITLE "PDF电子书制作软件(Tarvello)"

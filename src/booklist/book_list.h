@@ -20,12 +20,14 @@ struct BookStamp {
 struct Entry {
   Entry() = default;
   // A whole PDF file.
-  Entry(std::string title_, std::string path_)
-      : title(std::move(title_)), path(std::move(path_)) {}
+  Entry(std::string title_, std::string path_) : title(std::move(title_)), path(std::move(path_)) {}
   // A chapter of the e-book at `path_`.
   Entry(std::string title_, std::string path_, std::uint64_t offset_, std::uint64_t length_,
         std::shared_ptr<const BookStamp> book_)
-      : title(std::move(title_)), path(std::move(path_)), offset(offset_), length(length_),
+      : title(std::move(title_)),
+        path(std::move(path_)),
+        offset(offset_),
+        length(length_),
         book(std::move(book_)) {}
 
   std::string title;  // what the user sees and the index names, UTF-8

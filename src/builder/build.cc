@@ -71,9 +71,9 @@ bool cancelled(const BuildRequest& request) {
 // Where one PDF's bytes come from: a whole file, or a range of an e-book.
 struct Source {
   std::string path;
-  std::uint64_t offset = 0;     // in the file
-  std::uint64_t size = 0;       // the PDF's bytes
-  std::uint64_t file_size = 0;  // the whole file, which must not change during the build
+  std::uint64_t offset = 0;             // in the file
+  std::uint64_t size = 0;               // the PDF's bytes
+  std::uint64_t file_size = 0;          // the whole file, which must not change during the build
   Cause changed = Cause::size_changed;  // what it is when the file changed
 };
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
-#include <iterator>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -15,7 +15,6 @@
 #include <variant>
 #include <vector>
 
-#include "version.h"
 #include "booklist/book_list.h"
 #include "booklist/names.h"
 #include "builder/build.h"
@@ -26,6 +25,7 @@
 #include "container/texts.h"
 #include "platform/file.h"
 #include "platform/text.h"
+#include "version.h"
 
 namespace cli {
 namespace {

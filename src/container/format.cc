@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/encoding.h"
 #include "container/texts.h"
+#include "platform/encoding.h"
 #include "platform/text.h"
 
 namespace container {
@@ -98,8 +98,7 @@ ReadError parse_entry_line(std::string_view line, IndexEntry& entry) {
 }
 
 // The entries must lie back to back from position 590,000 and end before the index.
-ReadError place_entry(const IndexEntry& entry, std::uint64_t index_offset,
-                      std::uint64_t expected) {
+ReadError place_entry(const IndexEntry& entry, std::uint64_t index_offset, std::uint64_t expected) {
   // Every value is at most 2^31 - 1 here, so none of these sums can wrap.
   if (entry.position < kPayloadPosition || entry.position - 1 >= index_offset ||
       entry.position - 1 + entry.length > index_offset) {
@@ -212,10 +211,9 @@ Signature find_signature(platform::File& file, std::uint64_t size, platform::Err
   const std::uint32_t optional_size = little_endian(h + 4 + 16, 2);
   const unsigned char* optional = h + 24;
   const std::uint32_t magic = little_endian(optional, 2);
-  std::size_t directories = 0;
-  if (magic == 0x10b) directories = 96;       // PE32
-  else if (magic == 0x20b) directories = 112;  // PE32+
-  else return out;
+  // Where the data directories start: in a PE32 header, or a PE32+ one.
+  const std::size_t directories = magic == 0x10b ? 96 : magic == 0x20b ? 112 : 0;
+  if (directories == 0) return out;
   const std::uint32_t count = little_endian(optional + directories - 4, 4);
   constexpr std::size_t kSecurity = 4;
   if (count <= kSecurity || optional_size < directories + (kSecurity + 1) * 8) return out;

@@ -55,22 +55,22 @@ std::string trailer_bytes(std::uint32_t index_length);
 
 enum class ReadError {
   none,
-  too_small,         // shorter than the stub region, a PDF byte and the trailer
-  not_ordinary,      // a folder, pipe or device, not a file
-  too_large,         // longer than kMaxContainerSize
-  io,                // the system failed to read
-  bad_trailer,       // index length zero, negative, or larger than the file allows
-  index_too_large,   // beyond kMaxIndexSize
-  index_not_cp936,   // the index bytes are not code page 936 text
-  no_name_line,      // the index does not start with a name line ending in CR LF
-  bad_line,          // a line without the two signs, a number not in plain digits, a lone
-                     // CR or LF, or a last line without its CR LF
-  number_overflow,   // a position or length beyond 2,147,483,647
-  no_entries,        // a name line and nothing else
-  entry_outside,     // an entry outside the payload area
-  not_contiguous,    // entries overlap, leave gaps, are empty or out of order
-  too_many_entries,  // more than kMaxEntries entry lines
-  bad_signature,     // a certificate table that passes the end of the file
+  too_small,              // shorter than the stub region, a PDF byte and the trailer
+  not_ordinary,           // a folder, pipe or device, not a file
+  too_large,              // longer than kMaxContainerSize
+  io,                     // the system failed to read
+  bad_trailer,            // index length zero, negative, or larger than the file allows
+  index_too_large,        // beyond kMaxIndexSize
+  index_not_cp936,        // the index bytes are not code page 936 text
+  no_name_line,           // the index does not start with a name line ending in CR LF
+  bad_line,               // a line without the two signs, a number not in plain digits, a lone
+                          // CR or LF, or a last line without its CR LF
+  number_overflow,        // a position or length beyond 2,147,483,647
+  no_entries,             // a name line and nothing else
+  entry_outside,          // an entry outside the payload area
+  not_contiguous,         // entries overlap, leave gaps, are empty or out of order
+  too_many_entries,       // more than kMaxEntries entry lines
+  bad_signature,          // a certificate table that passes the end of the file
   junk_before_signature,  // bytes other than the signer's zero padding before the table
 };
 
@@ -79,8 +79,8 @@ struct Book {
   std::vector<IndexEntry> entries;
   std::uint64_t index_offset = 0;  // 0-based offset of the index block
   std::uint32_t index_length = 0;
-  std::uint64_t file_size = 0;     // the whole file, a signature included
-  std::string index_block;         // the index bytes as read, code page 936
+  std::uint64_t file_size = 0;  // the whole file, a signature included
+  std::string index_block;      // the index bytes as read, code page 936
 };
 
 struct ReadResult {

@@ -361,8 +361,8 @@ bool remove_folder(const std::string& path, Error& err) {
 std::optional<std::vector<std::string>> list_own_folders(const std::string& dir, Error& err) {
   return list_names(dir, err, [&](const std::string& name) {
     struct stat st;
-    return stat_of(join(dir, name), st, false) && S_ISDIR(st.st_mode) &&
-           st.st_uid == geteuid() && (st.st_mode & 07777) == 0700;
+    return stat_of(join(dir, name), st, false) && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+           (st.st_mode & 07777) == 0700;
   });
 }
 

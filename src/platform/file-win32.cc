@@ -113,7 +113,6 @@ bool ordinary_attributes(DWORD a) {
                 FILE_ATTRIBUTE_DEVICE));
 }
 
-
 // Opens a disk file; device names such as CON or NUL open "successfully" anywhere, so
 // only what the system calls a disk file is kept.
 bool open_disk_file(const std::string& path, DWORD access, DWORD share, DWORD disposition,
@@ -541,7 +540,8 @@ bool File::seek(std::uint64_t offset, Error& err) {
 }
 
 bool File::sync(Error& err) {
-  if (!sys(path_, FALSE, [&] { return FlushFileBuffers(as_handle(handle_)); })) return fail_last(err);
+  if (!sys(path_, FALSE, [&] { return FlushFileBuffers(as_handle(handle_)); }))
+    return fail_last(err);
   return true;
 }
 

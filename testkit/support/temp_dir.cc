@@ -139,15 +139,15 @@ std::string minimal_pe(std::pair<std::uint32_t, std::uint32_t> security) {
     for (int i = 0; i < n; ++i) pe[at + i] = static_cast<char>(value >> (8 * i));
   };
   pe[0] = 'M', pe[1] = 'Z';
-  put(0x3c, 0x40, 4);                         // where the PE header starts
+  put(0x3c, 0x40, 4);  // where the PE header starts
   pe.replace(0x40, 4, std::string("PE\0\0", 4));
-  put(0x44, 0x14c, 2);                        // i386
-  put(0x54, 224, 2), put(0x56, 0x102, 2);     // optional header size, characteristics
+  put(0x44, 0x14c, 2);                     // i386
+  put(0x54, 224, 2), put(0x56, 0x102, 2);  // optional header size, characteristics
   const std::size_t optional = 0x58;
-  put(optional, 0x10b, 2);                    // PE32
+  put(optional, 0x10b, 2);                                      // PE32
   put(optional + 32, 0x1000, 4), put(optional + 36, 0x200, 4);  // alignments
   put(optional + 60, 0x200, 4), put(optional + 68, 2, 2);       // headers, subsystem
-  put(optional + 92, 16, 4);                  // directories
+  put(optional + 92, 16, 4);                                    // directories
   put(optional + 96 + 4 * 8, security.first, 4), put(optional + 100 + 4 * 8, security.second, 4);
   return pe;
 }

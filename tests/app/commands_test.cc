@@ -162,11 +162,11 @@ TEST(Commands, DroppedFilesFoldersAndBooksAreAddedInNaturalOrder) {
   write_file(w.dir.file("第12章.exe"), damaged);
   w.state.scratch = "kept";
   // Files by the add-file rule, the folder by the add-folder rule, all by name.
-  EXPECT_TRUE(app::drop_paths({w.dir.file("第10章.pdf"), w.dir.file("Notes.Pdf"), folder,
-                               w.dir.file("第9章.PDF"), w.dir.file("第12章.exe"),
-                               w.dir.file("第11章.bin")},
-                              w.state, w.desktop)
-                  .titles);
+  EXPECT_TRUE(
+      app::drop_paths({w.dir.file("第10章.pdf"), w.dir.file("Notes.Pdf"), folder,
+                       w.dir.file("第9章.PDF"), w.dir.file("第12章.exe"), w.dir.file("第11章.bin")},
+                      w.state, w.desktop)
+          .titles);
   EXPECT_EQ(w.titles(), "第9章 第10章 甲 乙\x1b 第一节 第二节 ");
   EXPECT_EQ(w.state.books.at(3).offset, 590000u);
   EXPECT_EQ(w.state.books.at(3).length, 2u);
@@ -179,8 +179,9 @@ TEST(Commands, DroppedFilesFoldersAndBooksAreAddedInNaturalOrder) {
   while (w.state.books.count() < w.state.books.kMaxEntries - 1) w.state.books.append({"t", "p"});
   EXPECT_TRUE(app::drop_paths({w.dir.file("第11章.bin")}, w.state, w.desktop).titles);
   EXPECT_EQ(w.state.books.at(w.state.books.count() - 1).title, "甲");
-  EXPECT_EQ(w.desktop.events,
-            std::vector<std::string>{message("列表已满（最多 32767 个文件），还有 1 个文件没有加入。")});
+  EXPECT_EQ(
+      w.desktop.events,
+      std::vector<std::string>{message("列表已满（最多 32767 个文件），还有 1 个文件没有加入。")});
   EXPECT_FALSE(app::drop_paths({w.dir.file("第9章.PDF")}, w.state, w.desktop).titles);
 }
 

@@ -36,7 +36,8 @@ help:
 	@echo 'make demo         tarvello-cli packs samples/ into an e-book, lists and checks it'
 	@echo 'make dist         the two downloads in dist/'
 	@echo 'make repro        builds what ships twice, in two folders, and compares the bytes'
-	@echo 'make bare-check   `./make.sh test` in a bare Debian 12 root (as root; debootstrap)'
+	@echo 'make bare-check   `./make.sh test` in a bare Debian 12 root (as root; debootstrap;'
+	@echo '                  SUITE=trixie for Debian 13)'
 	@echo 'make fuzz         the reader'"'"'s fuzzer for FUZZ_SECONDS (60)'
 	@echo 'make bench        the packing benchmark (bench/README.md has the others)'
 	@echo 'make linux|win32|win64|deps|clean'
@@ -116,10 +117,12 @@ check:
 	$(call build,linux)
 	ctest --preset linux -j$(JOBS)
 
-# A bare Debian 12 root made with debootstrap (kept in /var/cache/tarvello), a clone of
-# this commit in it, and the README's test command run there. As root.
+# A bare Debian root made with debootstrap (kept in /var/cache/tarvello), a clone of this
+# commit in it, and the README's test command run there. As root. SUITE=trixie for
+# Debian 13.
+SUITE ?= bookworm
 bare-check:
-	sh tools/bare-debian.sh
+	SUITE=$(SUITE) sh tools/bare-debian.sh
 
 bench: deps-linux
 	sh bench/pack.sh

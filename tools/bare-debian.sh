@@ -1,22 +1,32 @@
 #!/bin/sh
-# A command on a bare Debian 12: a root made by `debootstrap --variant=minbase bookworm`
-# (no make, no cmake, no compiler), a clone of this tree's commit in it, and the command
-# run there from the clone, with TARVELLO_BARE_ROOT=1. Without COMMAND, the README's test
-# command exactly as the README writes it. Fails when the command fails. As root; installs
+# A command on a bare Debian: a root made by `debootstrap --variant=minbase SUITE` (no make,
+# no cmake, no compiler), a clone of this tree's commit in it, and the command run there
+# from the clone, with TARVELLO_BARE_ROOT=1. Without COMMAND, the README's test command
+# exactly as the README writes it. Fails when the command fails. As root; installs
 # debootstrap when it is missing.
 #
-#   tools/bare-debian.sh [COMMAND]
+#   [SUITE=bookworm|trixie|bullseye] tools/bare-debian.sh [COMMAND]
 #
 # TARVELLO_BARE_CACHE (/var/cache/tarvello) keeps the bare root as a tarball and the
 # packages the run downloaded, so a second run neither bootstraps nor downloads again; the
-# root itself is made afresh from the tarball every run. TARVELLO_BARE_WORK (/var/tmp)
+# root itself is made afresh from the tarball every run, with the cache mounted at the
+# same place, so a bare root inside it finds the cache too. TARVELLO_BARE_WORK (/var/tmp)
 # holds it while it runs. DEBIAN_MIRROR names the mirror (deb.debian.org).
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 cache=${TARVELLO_BARE_CACHE:-/var/cache/tarvello}
 mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
-tarball="$cache/bookworm-minbase.tar.gz"
+suite=${SUITE:-bookworm}
+case $suite in
+bullseye) release="Debian 11" ;;
+bookworm) release="Debian 12" ;;
+trixie) release="Debian 13" ;;
+*) echo "SUITE: bullseye, bookworm or trixie, not '$suite'" >&2; exit 2 ;;
+esac
+tarball="$cache/$suite-minbase.tar.gz"
+# Each release its own packages: the same name and version can differ in its build.
 archives="$cache/apt-archives"
+[ "$suite" = bookworm ] || archives="$cache/apt-archives-$suite"
 
 [ "$(id -u)" = 0 ] || { echo "tools/bare-debian.sh needs root (debootstrap, mount, chroot)" >&2; exit 1; }
 command -v debootstrap >/dev/null 2>&1 || sh "$here/tools/need-debs.sh" debootstrap
@@ -45,7 +55,7 @@ cleanup() {
       kill -9 "${proc#/proc/}" 2>/dev/null || true
     fi
   done
-  for mount in dev sys proc var/cache/apt/archives; do
+  for mount in dev sys proc var/cache/apt/archives "${cache#/}"; do
     mountpoint -q "$root/$mount" 2>/dev/null && umount -R "$root/$mount"
   done
   # Removed only once nothing is mounted in it any more.
@@ -60,8 +70,8 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
 if [ ! -f "$tarball" ]; then
-  echo "== debootstrap --variant=minbase bookworm (once; kept in $tarball)"
-  debootstrap --variant=minbase bookworm "$work/new" "$mirror" >"$work/debootstrap.log" 2>&1 ||
+  echo "== debootstrap --variant=minbase $suite (once; kept in $tarball)"
+  debootstrap --variant=minbase "$suite" "$work/new" "$mirror" >"$work/debootstrap.log" 2>&1 ||
     { tail -n 20 "$work/debootstrap.log" >&2; exit 1; }
   tar -C "$work/new" --numeric-owner -czf "$tarball.part" .
   mv "$tarball.part" "$tarball"
@@ -91,6 +101,8 @@ mount --make-rslave "$root/sys"
 mount --rbind /dev "$root/dev"
 mount --make-rslave "$root/dev"
 mount --bind "$archives" "$root/var/cache/apt/archives"
+mkdir -p "$root$cache"
+mount --bind "$cache" "$root$cache"
 chmod 1777 "$root/tmp"
 
 echo "== in the bare root: $command"
@@ -101,7 +113,7 @@ chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" TARVELLO_BARE_ROO
   /bin/bash -c "cd /root/tarvello && $command" || status=$?
 minutes=$((($(date +%s) - start + 59) / 60))
 if [ $status != 0 ]; then
-  echo "FAILED on a bare Debian 12: \`$command\` ended with status $status (after ${minutes} min)" >&2
+  echo "FAILED on a bare $release: \`$command\` ended with status $status (after ${minutes} min)" >&2
   exit $status
 fi
-echo "passed on a bare Debian 12: \`$command\` (${minutes} min)"
+echo "passed on a bare $release: \`$command\` (${minutes} min)"

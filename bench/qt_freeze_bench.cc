@@ -133,7 +133,7 @@ Run measure(const QString& app_dir, const QString& pdfs, bool on_the_window_thre
     }
   }
   std::sort(run.gaps_ms.begin(), run.gaps_ms.end());
-  QFile::remove(QString::fromStdString(builder::finished_path(app_dir.toStdString(), "bench")));
+  QFile::remove(QString::fromStdString(builder::finished_path(app_dir.toStdString(), "bench", builder::System::windows)));
   return run;
 }
 

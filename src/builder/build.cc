@@ -343,15 +343,18 @@ BuildResult build(const BuildRequest& request, CreatedFiles& created) {
   const auto stopped = [](const BuildResult& r) { return r.failure.cause != Cause::none; };
   BuildResult r;
   if (r.failure = check_request(request); stopped(r)) return r;
-  const std::string final_path = finished_path(request.out_dir, request.book_name);
+  // The reader first: what it runs on gives the book its name.
+  std::string stub;
+  if (r = read_stub(request.stub_path, stub); stopped(r)) return r;
+  const std::string final_path =
+      finished_path(request.out_dir, request.book_name, reader_system(stub));
   bool replaces_earlier = false;
   if (r = check_earlier_book(final_path, replaces_earlier); stopped(r)) return r;
   std::vector<Source> sources;
   std::uint64_t payload = 0;
   if (r = size_sources(request.entries, sources, payload); stopped(r)) return r;
-  std::string index_bytes, stub, index_block;
+  std::string index_bytes, index_block;
   if (r = make_index(request, sources, payload, final_path, index_bytes); stopped(r)) return r;
-  if (r = read_stub(request.stub_path, stub); stopped(r)) return r;
   if (cancelled(request)) return failed(Step::index, Cause::cancelled, final_path);
 
   const std::string index_path = platform::join(request.out_dir, std::string(kIndexFileName));
@@ -458,8 +461,36 @@ std::string stub_path(const std::string& dir) {
   return platform::join(dir, std::string(kStubFileName));
 }
 
-std::string finished_path(const std::string& out_dir, std::string_view book_name) {
-  return platform::join(out_dir, std::string(book_name) + links::output_suffix());
+std::optional<System> system_named(std::string_view name) {
+  if (name == "windows") return System::windows;
+  if (name == "linux") return System::linux;
+  return std::nullopt;
+}
+
+std::string reader_path(const std::string& dir, System system) {
+  if (system == kThisSystem) return stub_path(dir);
+  return platform::join(dir, system == System::windows ? "books-windows.ini" : "books-linux.ini");
+}
+
+std::string reader_folder(const std::string& program_dir) {
+  if (platform::kWindows || platform::path_exists(stub_path(program_dir))) return program_dir;
+  const auto cut = program_dir.find_last_of('/');
+  if (cut == std::string::npos) return program_dir;
+  const std::string installed = program_dir.substr(0, cut) + "/lib/tarvello";
+  return platform::path_exists(stub_path(installed)) ? installed : program_dir;
+}
+
+System reader_system(std::string_view reader_head) {
+  return reader_head.starts_with("\x7f" "ELF") ? System::linux : System::windows;
+}
+
+std::string book_suffix(System system) {
+  return system == System::windows ? links::output_suffix() : std::string(".run");
+}
+
+std::string finished_path(const std::string& out_dir, std::string_view book_name,
+                          System system) {
+  return platform::join(out_dir, std::string(book_name) + book_suffix(system));
 }
 
 BuildResult write_ebook(const BuildRequest& request) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,8 +110,36 @@ Chapters read_chapters(const std::string& path);
 // books.ini in `dir`.
 std::string stub_path(const std::string& dir);
 
-// The path of the finished e-book for a book name in a folder.
-std::string finished_path(const std::string& out_dir, std::string_view book_name);
+// The systems a book's readers use. A book starts with its reader, so it opens only there.
+enum class System { windows, linux };
+inline constexpr System kThisSystem = platform::kWindows ? System::windows : System::linux;
+
+// "windows" or "linux", as the command line and the settings write it; nullopt for
+// anything else.
+std::optional<System> system_named(std::string_view name);
+
+// The reader for `system` in a folder of readers: books.ini for this system's own, and
+// the other system's under its name, books-windows.ini or books-linux.ini.
+std::string reader_path(const std::string& dir, System system);
+
+// Where a program in `program_dir` finds the readers: beside itself, as the downloads
+// unpack; installed as a package, in ../lib/tarvello (programs in /usr/bin, readers in
+// /usr/lib/tarvello). Beside itself when neither holds books.ini, so a missing reader is
+// named where a user would put it.
+std::string reader_folder(const std::string& program_dir);
+
+// What a reader's first bytes say it runs on: an ELF program runs on Linux, anything else
+// is taken for a Windows one.
+System reader_system(std::string_view reader_head);
+
+// The finished e-book's suffix: ".exe" for Windows readers; for Linux readers ".run",
+// which no desktop's MIME database claims, so the desktop types the book by its content,
+// an executable program.
+std::string book_suffix(System system);
+
+// The path of the finished e-book for a book name in a folder, for readers on `system`.
+std::string finished_path(const std::string& out_dir, std::string_view book_name,
+                          System system);
 
 // The one sentence that tells a person what went wrong and what to do, naming the file;
 // the windows show it and the command line prints it.

@@ -36,16 +36,6 @@ using platform::shown;
 
 constexpr std::string_view kProgramName = "tarvello-cli";
 
-// The readers an e-book can start with, beside this program: the one for this system is
-// books.ini, the other system's carries its name.
-constexpr std::string_view kOtherReaderWindows = "books-windows.ini";
-constexpr std::string_view kOtherReaderLinux = "books-linux.ini";
-#ifdef _WIN32
-constexpr std::string_view kThisSystem = "windows";
-#else
-constexpr std::string_view kThisSystem = "linux";
-#endif
-
 // std::filesystem takes a plain std::string in the ANSI code page on Windows; ours are
 // UTF-8.
 fs::path to_path(const std::string& text) {
@@ -132,19 +122,16 @@ std::variant<std::vector<booklist::Entry>, Usage, std::string> collect_entries(
   return entries;
 }
 
-// The reader the book starts with: --stub, or the one for --for beside this program.
+// The reader the book starts with: --stub, or the one for --for where this program finds
+// its readers.
 std::variant<std::string, Usage> reader_for(const PackArgs& args, const std::string& exe_dir) {
   if (!args.stub.empty()) {
     if (!args.target.empty()) return Usage{"pack", std::string(texts::kStubOrFor)};
     return args.stub;
   }
-  const std::string target = args.target.empty() ? std::string(kThisSystem) : args.target;
-  if (target != "windows" && target != "linux") {
-    return Usage{"pack", fill(texts::kBadSystem, {platform::quoted(target)})};
-  }
-  if (target == kThisSystem) return builder::stub_path(exe_dir);
-  return platform::join(exe_dir,
-                        std::string(target == "windows" ? kOtherReaderWindows : kOtherReaderLinux));
+  const auto system = args.target.empty() ? builder::kThisSystem : builder::system_named(args.target);
+  if (!system) return Usage{"pack", fill(texts::kBadSystem, {platform::quoted(args.target)})};
+  return builder::reader_path(builder::reader_folder(exe_dir), *system);
 }
 
 int pack(const PackArgs& args, Streams& streams, const std::string& exe_dir) {

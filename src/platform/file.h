@@ -30,6 +30,13 @@ struct Error {
   ErrorKind kind = ErrorKind::other;
 };
 
+// Built for Windows.
+#ifdef _WIN32
+inline constexpr bool kWindows = true;
+#else
+inline constexpr bool kWindows = false;
+#endif
+
 // The folder separator of this platform: '\\' on Windows, '/' elsewhere.
 char separator();
 

@@ -101,6 +101,14 @@ TEST_F(Build, TheBookByteForByte) {
   EXPECT_EQ(back.book->name, " 书 ");
   EXPECT_EQ(back.book->entries,
             (std::vector<IndexEntry>{{"第一章", 590000, 10}, {"b", 590010, 20}}));
+
+  // A Linux reader (an ELF program) names its book for Linux; the Windows book beside it
+  // of the same name is another file and stays.
+  write_file(in.file("books.ini"), "\x7f" "ELF" + stub.substr(4));
+  r = write_ebook(request(" 书 ", {{"b", pdf("b.pdf", b)}}));
+  ASSERT_TRUE(r.ok) << message(r.failure);
+  EXPECT_EQ(r.output_path, out.file(" 书 .run"));
+  EXPECT_EQ(listing(out.path()), " 书 .exe  书 .run ab.exe");
 }
 
 TEST_F(Build, ARebuildReplacesTheEarlierBookAndAFailedOneKeepsIt) {

@@ -1,6 +1,9 @@
-// The reader on Linux: a terminal program. With no argument it lists the book behind it;
-// "open N" hands one PDF to the desktop's default program; "extract DIR" takes every PDF
-// out into a folder.
+// The reader on Linux: a terminal program. With no argument it lists the book behind it,
+// and in a terminal then asks which file to read; "open N" hands one PDF to the desktop's
+// default program; "extract DIR" takes every PDF out into a folder. Double-clicked, with
+// no terminal, it starts itself again in one.
+#include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +22,7 @@
 #include "platform/text.h"
 #include "stub/copies.h"
 #include "stub/reader.h"
+#include "stub/terminal-posix.h"
 #include "stub/texts.h"
 
 extern char** environ;
@@ -45,7 +50,8 @@ int usage(const std::string& program, const std::string& problem) {
   return platform::kExitUsage;
 }
 
-int list(const container::Book& book, const std::string& program) {
+// The list, and with `hint` how to read one of its files.
+int list(const container::Book& book, const std::string& program, bool hint) {
   const std::string count = std::to_string(book.entries.size());
   say(fill(texts::kListHead, {shown(book.name), count}));
   for (std::size_t i = 0; i < book.entries.size(); ++i) {
@@ -55,7 +61,7 @@ int list(const container::Book& book, const std::string& program) {
     say(fill(texts::kListLine,
              {number, stub::shown_title(entry.title), stub::grouped(entry.length)}));
   }
-  say(fill(texts::kListHint, {program, program}));
+  if (hint) say(fill(texts::kListHint, {program, program}));
   return kExitOk;
 }
 
@@ -93,12 +99,21 @@ std::optional<std::string> temporary_folder(platform::Error& err) {
 }
 
 // Runs xdg-open on `path` and waits for it: 0 when it opened, its exit status when it
-// did not, -1 with `err` set when it could not be started.
+// did not, -1 with `err` set when it could not be started. The viewer it starts lives in
+// a session of its own, so closing the reader's terminal does not close the viewer.
 int run_opener(const std::string& path, platform::Error& err) {
   std::string program = "xdg-open";
   std::vector<char*> argv = {program.data(), const_cast<char*>(path.c_str()), nullptr};
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   pid_t pid = 0;
-  int started = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+  int started = posix_spawnp(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   if (started != 0) {
     err = platform::system_error(static_cast<unsigned long>(started));
     return -1;
@@ -123,27 +138,83 @@ std::optional<std::size_t> entry_number(const std::string& word, std::size_t cou
   return n;
 }
 
-int open_entry(stub::OpenBook& opened, const std::string& word) {
-  const auto& entries = opened.book->entries;
-  auto number = entry_number(word, entries.size());
-  if (!number) {
-    return failure(fill(texts::kNoSuchEntry, {shown(word, 20), std::to_string(entries.size())}));
+// The signals that end a reader wait while a copy is written: the copy is whole and in
+// the record when the reader ends, never half-written where no sweep would find it.
+class HeldSignals {
+ public:
+  HeldSignals() {
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) sigaddset(&ending, signal);
+    sigprocmask(SIG_BLOCK, &ending, &before_);
   }
-  const auto& entry = entries[*number - 1];
-  platform::Error err;
-  auto folder = temporary_folder(err);
+  ~HeldSignals() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
+  HeldSignals(const HeldSignals&) = delete;
+  HeldSignals& operator=(const HeldSignals&) = delete;
+
+ private:
+  sigset_t before_;
+};
+
+// The copies of one run: a folder of the reader's own, made at the first copy, with its
+// record. An entry's copy is opened again while it is as it was written.
+struct Copies {
+  std::string folder;
   std::optional<platform::File> record;
-  if (folder) record = stub::copies::create_record(*folder, err);
-  if (!record) return failure(std::string(texts::kNoTempFolder) + platform::describe(err));
-  stub::copies::Copy copy;
-  if (auto failed = stub::copies::write_copy(*opened.file, entry, *folder, *record, copy)) {
-    record->close();
-    stub::copies::clean_folder(*folder);
-    return failure(container::describe(failed));
+  std::vector<std::pair<std::size_t, stub::copies::Copy>> written;  // by entry
+};
+
+std::optional<std::string> unchanged_copy(const Copies& copies, std::size_t index) {
+  const auto last = std::find_if(copies.written.rbegin(), copies.written.rend(),
+                                 [&](const auto& copy) { return copy.first == index; });
+  if (last == copies.written.rend()) return std::nullopt;
+  const std::string path = platform::join(copies.folder, last->second.name);
+  platform::Error err;
+  if (platform::stamp_of(path, err) != last->second.stamp) return std::nullopt;
+  return path;
+}
+
+// The copy of entry `index` to hand to a viewer; without one, `problem` says why.
+std::optional<std::string> copy_for_viewer(stub::OpenBook& opened, Copies& copies,
+                                           std::size_t index, std::string& problem) {
+  if (auto path = unchanged_copy(copies, index)) return path;
+  platform::Error err;
+  // A later run may have swept the folder while this one waited for a number.
+  if (!copies.record || !platform::is_folder(copies.folder)) {
+    copies = {};
+    auto folder = temporary_folder(err);
+    if (folder) copies.record = stub::copies::create_record(*folder, err);
+    if (!copies.record) {
+      problem = std::string(texts::kNoTempFolder) + platform::describe(err);
+      return std::nullopt;
+    }
+    copies.folder = *folder;
   }
-  record->close();
-  const std::string target = platform::join(*folder, copy.name);
+  stub::copies::Copy copy;
+  HeldSignals held;
+  const auto& entry = opened.book->entries[index];
+  if (auto failed =
+          stub::copies::write_copy(*opened.file, entry, copies.folder, *copies.record, copy)) {
+    if (copies.written.empty()) {
+      copies.record.reset();
+      stub::copies::clean_folder(copies.folder);
+    }
+    problem = container::describe(failed);
+    return std::nullopt;
+  }
+  // A name written again (its copy had gone) is the new copy's.
+  std::erase_if(copies.written, [&](const auto& earlier) { return earlier.second.name == copy.name; });
+  copies.written.emplace_back(index, copy);
+  return platform::join(copies.folder, copy.name);
+}
+
+int open_entry(stub::OpenBook& opened, Copies& copies, std::size_t number) {
+  std::string problem;
+  const auto copy = copy_for_viewer(opened, copies, number - 1, problem);
+  if (!copy) return failure(problem);
+  const std::string& target = *copy;
   std::fflush(stdout);
+  platform::Error err;
   int status = run_opener(target, err);
   if (status < 0)
     return failure(fill(texts::kNoOpener, {platform::quoted(target), platform::describe(err)}));
@@ -151,6 +222,49 @@ int open_entry(stub::OpenBook& opened, const std::string& word) {
     return failure(fill(texts::kOpenerFailed, {platform::quoted(target), std::to_string(status)}));
   say(fill(texts::kOpening, {platform::quoted(target)}));
   return kExitOk;
+}
+
+int open_word(stub::OpenBook& opened, const std::string& word) {
+  const auto& entries = opened.book->entries;
+  auto number = entry_number(word, entries.size());
+  if (!number) {
+    return failure(fill(texts::kNoSuchEntry, {shown(word, 20), std::to_string(entries.size())}));
+  }
+  Copies copies;
+  return open_entry(opened, copies, *number);
+}
+
+// A line from the terminal without its line break and the blanks around it; nullopt at
+// the end of input.
+std::optional<std::string> read_line() {
+  char* buffer = nullptr;
+  std::size_t capacity = 0;
+  const ssize_t n = getline(&buffer, &capacity, stdin);
+  std::optional<std::string> line;
+  if (n >= 0) line.emplace(buffer, static_cast<std::size_t>(n));
+  std::free(buffer);
+  if (!line) return line;
+  const auto first = line->find_first_not_of(" \t\r\n");
+  const auto last = line->find_last_not_of(" \t\r\n");
+  return first == std::string::npos ? std::string() : line->substr(first, last - first + 1);
+}
+
+// In a terminal: the question, until an empty line or the end of input ends it.
+int ask(stub::OpenBook& opened) {
+  const std::string count = std::to_string(opened.book->entries.size());
+  Copies copies;
+  while (true) {
+    say(fill(texts::kAsk, {count}));
+    std::fflush(stdout);
+    const auto line = read_line();
+    if (!line) say("\n");
+    if (!line || line->empty()) return kExitOk;
+    if (auto number = entry_number(*line, opened.book->entries.size())) {
+      open_entry(opened, copies, *number);
+    } else {
+      say(fill(texts::kAskAgain, {platform::quoted(shown(*line, 20)), count}));
+    }
+  }
 }
 
 int extract(stub::OpenBook& opened, const std::string& dir) {
@@ -182,20 +296,35 @@ int run(const std::vector<std::string>& words) {
     return usage(program, fill(texts::kTooManyWords, {platform::quoted(shown(words[wanted], 40))}));
   }
 
+  // Double-clicked: what it says would go nowhere.
+  if (command.empty() && stub::terminal::wants_terminal()) {
+    if (std::string self = platform::executable_path(); !self.empty())
+      return stub::terminal::restart_in_terminal(self);
+  }
+
   // The kernel's own link to this program's file: the book is whatever file we run from,
   // whatever it is called and however we were started.
   clean_earlier_copies();
   stub::OpenBook opened = stub::open_book("/proc/self/exe");
   if (!opened.book) return failure(opened.message);
-  if (command.empty()) return list(*opened.book, program);
-  if (command == "open") return open_entry(opened, words[2]);
-  return extract(opened, words[2]);
+  if (command == "open") return open_word(opened, words[2]);
+  if (!command.empty()) return extract(opened, words[2]);
+  // Scripts read the list from a pipe or a file as they always did.
+  const bool asking = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
+  list(*opened.book, program, !asking);
+  return asking ? ask(opened) : kExitOk;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   int code = run(std::vector<std::string>(argv, argv + argc));
+  // A terminal the reader started itself in closes when it ends: a failure stays on the
+  // screen until it has been read.
+  if (code != kExitOk && stub::terminal::restarted() && isatty(STDIN_FILENO)) {
+    std::fputs(std::string(texts::kPressEnter).c_str(), stderr);
+    read_line();
+  }
   // A listing that never arrived is no success.
   platform::Error err;
   if (!platform::close_standard_output(err) && code == kExitOk) {

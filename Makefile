@@ -11,6 +11,8 @@ DEBS_LINUX := cmake make g++ libgtest-dev libcli11-dev \
               qt6-base-dev qt6-translations-l10n fonts-wqy-microhei \
               clang-14 libclang-rt-14-dev desktop-file-utils libglib2.0-bin \
               osslsigncode openssl
+# The Linux reader double-clicked: a virtual display, a terminal and someone who types
+DEBS_LINUX += xvfb xterm xdotool
 # Windows builds, and the Windows tests under wine64; the GUI tests run the 32-bit product
 # (wine32, from the i386 architecture that need-debs.sh adds) on a virtual X display, with
 # Chinese fonts, the Chinese and a Western locale, and the X libraries Wine loads at run

@@ -54,7 +54,7 @@ run_pack() {
   end=$(now_ns)
   echo $((end - start)) >> "$work/pack.times"
   cat "$work/pack.rss" >> "$work/pack.peaks"
-  rm -f "$work/out/bench.exe"
+  rm -f "$work/out/bench.exe" "$work/out/bench.run"
 }
 
 # One unmeasured turn each warms the page cache for both alike; `sync` between runs keeps

@@ -22,9 +22,8 @@ while [ $i -le 100 ]; do
   head -c 10737418 /dev/urandom > "$work/pdfs/$(printf %03d $i).pdf"
   i=$((i + 1))
 done
-"$bin/tarvello-cli" pack --name bench --out-dir "$work" "$work/pdfs" > /dev/null
+book=$("$bin/tarvello-cli" pack --name bench --out-dir "$work" "$work/pdfs")
 rm -rf "$work/pdfs"
-book="$work/bench.exe"
 echo "e-book: $(stat -c %s "$book") bytes"
 
 # `open` hands the PDF to xdg-open; here that is a program that does nothing, so the

@@ -6,8 +6,8 @@ out=build/demo
 rm -rf "$out"
 mkdir -p "$out"
 echo "== tarvello-cli pack --name 示例电子书 --out-dir $out samples"
-"$bin/tarvello-cli" pack --name "示例电子书" --out-dir "$out" samples
-echo "== tarvello-cli list $out/示例电子书.exe"
-"$bin/tarvello-cli" list "$out/示例电子书.exe"
-echo "== tarvello-cli check $out/示例电子书.exe"
-"$bin/tarvello-cli" check "$out/示例电子书.exe"
+book=$("$bin/tarvello-cli" pack --name "示例电子书" --out-dir "$out" samples)
+echo "== tarvello-cli list $book"
+"$bin/tarvello-cli" list "$book"
+echo "== tarvello-cli check $book"
+"$bin/tarvello-cli" check "$book"

@@ -10,7 +10,7 @@ JOBS ?= $(shell nproc)
 DEBS_LINUX := cmake make g++ libgtest-dev libcli11-dev \
               qt6-base-dev qt6-translations-l10n fonts-wqy-microhei \
               clang-14 libclang-rt-14-dev desktop-file-utils libglib2.0-bin \
-              osslsigncode openssl
+              osslsigncode openssl python3
 # The Linux reader double-clicked: a virtual display, a terminal and someone who types
 DEBS_LINUX += xvfb xterm xdotool
 # Windows builds, and the Windows tests under wine64; the GUI tests run the 32-bit product
@@ -44,6 +44,10 @@ help:
 	@echo 'make bench        the packing benchmark (bench/README.md has the others)'
 	@echo 'make linux|win32|win64|deps|clean'
 	@echo 'Every target but check, help and clean installs the Debian packages it needs.'
+
+# The shape of the code: every include points down the layers, no function is too long.
+lint = sh tools/check-includes.sh src && \
+       python3 tools/long-functions.py $$(find src -name '*.cc' -o -name '*.h' | sort)
 
 # $(call build,PRESET[,TARGETS]): configures the preset's build folder, then builds all of
 # it, or only TARGETS.
@@ -105,6 +109,7 @@ repro: deps
 # The Windows GUI tests drive the 32-bit build, the product, from the 64-bit one.
 # Then what ships is built twice more and compared.
 test: linux win32 win64 check-windows fuzz deps-dist
+	$(lint)
 	ctest --preset linux -j$(JOBS)
 	ctest --preset win64
 	JOBS=$(JOBS) sh tools/repro.sh build/repro
@@ -115,7 +120,7 @@ check:
 	@sh tools/need-debs.sh --check $(DEBS_LINUX) || { \
 	  echo 'make check installs nothing: `make test` (or `make deps-linux`) installs these first.' >&2; \
 	  exit 1; }
-	sh tools/check-includes.sh src
+	$(lint)
 	$(call build,linux)
 	ctest --preset linux -j$(JOBS)
 

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Fails on an include that points up the layers of the core (docs: ARCHITECTURE):
+# Fails on an include that points up the layers of the core, which the README's map of the
+# source draws:
 #   platform <- links, booklist, container <- builder <- app <- app/win32, app/qt
 # the reader (stub) on container and platform only, the command line (cli) on builder and
 # what is below it. A header outside every folder (the generated version.h) is anyone's.

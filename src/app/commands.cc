@@ -184,8 +184,8 @@ std::string first_out_dir(const WindowState& state, const std::string& documents
 }
 
 std::string remembered_out_dir(const std::string& remembered, const std::string& first) {
-  // A control character could hide where the books go, and a NUL would cut the path short
-  // of the folder that was checked.
+  // A control character could hide where the books go, and a NUL would cut the path short:
+  // the folder checked, and written to, would be another than the one named.
   const bool usable = remembered.starts_with('/') &&
                       std::none_of(remembered.begin(), remembered.end(), is_control) &&
                       platform::is_folder(remembered);

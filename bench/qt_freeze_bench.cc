@@ -27,6 +27,7 @@
 #include "app/qt/main_window.h"
 #include "builder/build.h"
 #include "qt/dialog_answerer.h"
+#include "qt/private_home.h"
 
 using app::layout::Role;
 
@@ -140,6 +141,7 @@ Run measure(const QString& app_dir, const QString& pdfs, bool on_the_window_thre
 }  // namespace
 
 int main(int argc, char** argv) {
+  const testing_support::PrivateHome home;  // the books go beside the window, as at first
   QApplication application(argc, argv);
   const bool on_the_window_thread = argc > 1 && std::strcmp(argv[1], "--inline") == 0;
   const int first = on_the_window_thread ? 2 : 1;

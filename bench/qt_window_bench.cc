@@ -22,6 +22,7 @@
 #include "app/qt/main_window.h"
 #include "app/qt/qt_desktop.h"
 #include "qt/dialog_answerer.h"
+#include "qt/private_home.h"
 
 using app::layout::Role;
 
@@ -63,6 +64,7 @@ QString build(tarvello_qt::MainWindow& window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const testing_support::PrivateHome home;  // the books go beside the window, as at first
   QApplication application(argc, argv);
   const int folder_files = argc > 1 ? std::atoi(argv[1]) : 20000;
   const int build_files = argc > 2 ? std::atoi(argv[2]) : 1000;

@@ -27,7 +27,7 @@ done
 before=$(ls -A "$work/app" | tr "\n" " ")
 
 xvfb-run -a -s '-screen 0 1024x768x24' sh -c '
-  "$1/app/tarvello-qt" & program=$!
+  XDG_CONFIG_HOME="$1/config" "$1/app/tarvello-qt" & program=$!  # remembers nothing of a real home
   /usr/bin/python3 tools/qt_close_driver.py "$1/pdfs" "$1/app/big.txt" || { kill $program; exit 1; }
   started=$(date +%s%N)
   wait $program; status=$?

@@ -1,6 +1,7 @@
 // tarvello-qt-screenshot [--failure | --building] FILE.png: pictures of the Linux window.
 //
-//   (alone)     the window's inside at 96 dpi with a book name and six titles, one selected
+//   (alone)     the window's inside at 96 dpi with a book name and six titles, one selected,
+//               its books going to a documents folder, for readers on Windows
 //   --failure   the window and the message of a build whose listed PDF was deleted
 //   --building  the window, caption included, while it builds a 1.8 GB e-book
 //
@@ -12,12 +13,14 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QScreen>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 
 #include "app/qt/main_window.h"
 #include "qt/dialog_answerer.h"
+#include "qt/private_home.h"
 
 using app::layout::Role;
 
@@ -37,6 +40,17 @@ bool save_screen(QRect box, const QString& out) {
   return shot.save(out, "PNG");
 }
 
+// What a user chose earlier, in the picture's own home: books for readers on Windows, into
+// a documents folder.
+bool remember_choices(const testing_support::PrivateHome& home) {
+  const QString documents = QDir(home.path()).filePath(QString::fromUtf8("文档"));
+  if (!QDir().mkpath(documents)) return false;
+  QSettings settings(QStringLiteral("Tarvello"), QStringLiteral("tarvello-qt"));
+  settings.setValue(QStringLiteral("folder"), documents);
+  settings.setValue(QStringLiteral("readers"), QStringLiteral("windows"));
+  return true;
+}
+
 // The percent a caption shows, or -1.
 int percent(const QString& caption) {
   if (!caption.endsWith('%')) return -1;
@@ -46,6 +60,7 @@ int percent(const QString& caption) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const testing_support::PrivateHome home;  // before anything of Qt's reads a setting
   QApplication application(argc, argv);
   const QString mode = argc == 3 ? QString::fromLocal8Bit(argv[1]) : QString();
   if (argc < 2 || argc > 3 || (argc == 3 && mode != "--failure" && mode != "--building")) {
@@ -55,9 +70,11 @@ int main(int argc, char** argv) {
   const QString out = QString::fromLocal8Bit(argv[argc - 1]);
   QTemporaryDir app_dir, books(QDir::temp().filePath(QString::fromUtf8("资料-XXXXXX")));
   if (!app_dir.isValid() || !books.isValid() ||
-      !write(app_dir.filePath(QStringLiteral("books.ini")), "STUB")) {
+      !write(app_dir.filePath(QStringLiteral("books.ini")), "STUB") ||
+      !write(app_dir.filePath(QStringLiteral("books-windows.ini")), "STUB")) {
     return 1;
   }
+  if (!remember_choices(home)) return 1;
   for (const char* name : {"第1章 序言.pdf", "第2章 方法与材料.pdf", "第3章 结果.pdf",
                            "第4章 讨论.pdf", "附录A 数据表.PDF", "附录B 参考文献.pdf"}) {
     // Big enough for a build that takes a while, yet nothing on the disk.

@@ -52,9 +52,12 @@ void finish_build(WindowState& state, Desktop& desktop) {
 }
 
 void start_build(WindowState& state, Desktop& desktop) {
-  builder::BuildRequest request{
-      state.book_name, state.books.entries(), state.app_dir, builder::stub_path(state.app_dir), {},
-      nullptr};
+  builder::BuildRequest request{state.book_name,
+                                state.books.entries(),
+                                state.out_dir,
+                                builder::reader_path(state.reader_dir, state.readers),
+                                {},
+                                nullptr};
   if (builder::Failure f = builder::check_request(request); f.cause != builder::Cause::none) {
     desktop.show_message(builder::message(f));
     return;
@@ -108,9 +111,38 @@ void add_folder(WindowState& state, Desktop& desktop) {
   add_folder_files(*folder, state.books, &state.scratch, left_out);
 }
 
+// The folder the user picks is where the books go from now on; the build says so if they
+// cannot.
+Changes choose_out_dir(WindowState& state, Desktop& desktop) {
+  auto folder = desktop.pick_folder();
+  if (!folder || folder->empty() || *folder == state.out_dir) return {};
+  state.out_dir = std::move(*folder);
+  return {.out_dir = true};
+}
+
+Changes choose_readers(WindowState& state, builder::System system) {
+  const auto& offered = state.systems;
+  if (system == state.readers ||
+      std::find(offered.begin(), offered.end(), system) == offered.end() ||
+      !missing_reader(state, system).empty()) {
+    return {};
+  }
+  state.readers = system;
+  return {.readers = true};
+}
+
+bool is_control(char c) {
+  return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+}
+
 }  // namespace
 
-WindowState::WindowState(std::string dir) : app_dir(std::move(dir)) {}
+WindowState::WindowState(std::string dir)
+    : app_dir(std::move(dir)),
+      reader_dir(app_dir),
+      out_dir(app_dir),
+      systems{builder::kThisSystem},
+      readers(builder::kThisSystem) {}
 
 WindowState::~WindowState() {
   if (build && build->thread.joinable()) {
@@ -125,12 +157,43 @@ std::string caption(int percent) {
   return text;
 }
 
-bool startup_check(const WindowState& state, Desktop& desktop) {
-  if (platform::is_ordinary_file(builder::stub_path(state.app_dir))) return true;
+bool startup_check(WindowState& state, Desktop& desktop) {
+  if (missing_reader(state, state.readers).empty()) return true;
+  for (builder::System system : state.systems) {
+    if (missing_reader(state, system).empty()) {
+      state.readers = system;
+      return true;
+    }
+  }
   desktop.show_message(std::string(text::kStubMissing));
   desktop.open_address(links::home_page_address());
   desktop.end_process();
   return false;
+}
+
+std::string missing_reader(const WindowState& state, builder::System system) {
+  const std::string reader = builder::reader_path(state.reader_dir, system);
+  if (platform::is_ordinary_file(reader)) return "";
+  return platform::fill(text::kReaderMissingTip, {platform::quoted(reader)});
+}
+
+std::string first_out_dir(const WindowState& state, const std::string& documents,
+                          const std::string& home) {
+  if (state.reader_dir == state.app_dir) return state.app_dir;
+  return platform::is_folder(documents) ? documents : home;
+}
+
+std::string remembered_out_dir(const std::string& remembered, const std::string& first) {
+  // A control character could hide where the books go, and a NUL would cut the path short:
+  // the folder checked, and written to, would be another than the one named.
+  const bool usable = remembered.starts_with('/') &&
+                      std::none_of(remembered.begin(), remembered.end(), is_control) &&
+                      platform::is_folder(remembered);
+  return usable ? remembered : first;
+}
+
+builder::System remembered_readers(std::string_view name) {
+  return builder::system_named(name).value_or(builder::kThisSystem);
 }
 
 Changes run_command(layout::Role role, WindowState& state, Desktop& desktop) {
@@ -166,6 +229,12 @@ Changes run_command(layout::Role role, WindowState& state, Desktop& desktop) {
     case Role::home_page_link:
       desktop.open_address(links::home_page_address());
       return {};
+    case Role::choose_folder:
+      return choose_out_dir(state, desktop);
+    case Role::for_windows:
+      return choose_readers(state, builder::System::windows);
+    case Role::for_linux:
+      return choose_readers(state, builder::System::linux);
     default:
       return {};
   }

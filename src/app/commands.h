@@ -4,11 +4,17 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/desktop.h"
 #include "app/layout.h"
 #include "booklist/book_list.h"
+
+namespace builder {
+// builder/build.h, which the Qt window's headers cannot take: moc predefines `linux`.
+enum class System;
+}  // namespace builder
 
 namespace app {
 
@@ -21,8 +27,16 @@ struct WindowState {
   WindowState(const WindowState&) = delete;
   WindowState& operator=(const WindowState&) = delete;
 
-  const std::string app_dir;  // holds books.ini, receives the e-books
-  std::string book_name;      // the text of the book-name box
+  const std::string app_dir;  // where the program lies
+  // Where the readers lie and where the e-books go: both the application folder unless
+  // the window says otherwise.
+  std::string reader_dir;
+  std::string out_dir;
+  // The systems the window makes books for (this one's alone unless the window says
+  // otherwise), and the one whose readers get the book.
+  std::vector<builder::System> systems;
+  builder::System readers;
+  std::string book_name;  // the text of the book-name box
   booklist::BookList books;
   std::string scratch;              // the path or title the add commands pass along
   std::unique_ptr<BuildJob> build;  // the build running off the window's thread
@@ -33,15 +47,33 @@ struct WindowState {
 struct Changes {
   bool titles = false;     // the entries of the title list
   bool selection = false;  // the selected entry moved (to be scrolled into view)
+  bool out_dir = false;    // where the books go
+  bool readers = false;    // whose readers they are for
 };
 
-// At start-up: false (after the message, the home page and end_process) when no
-// ordinary books.ini lies in the application folder.
-bool startup_check(const WindowState& state, Desktop& desktop);
+// At start-up: false (after the message, the home page and end_process) when no reader
+// for any of the window's systems lies in the reader folder. Without the chosen system's
+// reader, the first system that has one is chosen instead.
+bool startup_check(WindowState& state, Desktop& desktop);
+
+// "" when the reader of books for `system` is there; otherwise what to say about the
+// choice of that system, which the window then does not take.
+std::string missing_reader(const WindowState& state, builder::System system);
+
+// Where books go until the user picks a folder. Installed (the readers lie elsewhere than
+// the program), the documents folder, or the home folder while there is none; unpacked,
+// beside the program.
+std::string first_out_dir(const WindowState& state, const std::string& documents,
+                          const std::string& home);
+// A folder remembered from an earlier run, if it is still one the books can go to (a
+// whole path, an existing folder, no control characters); `first` otherwise.
+std::string remembered_out_dir(const std::string& remembered, const std::string& first);
+// A remembered system by its name ("windows", "linux"); this system for anything else.
+builder::System remembered_readers(std::string_view name);
 
 // The command of the control with `role`: add file, add folder, delete, clear, move up,
-// move down, build, help, home page. Other roles do nothing. While a build runs nothing
-// else starts.
+// move down, build, help, home page, choose the folder, choose the readers (not one whose
+// reader is missing). Other roles do nothing. While a build runs nothing else starts.
 Changes run_command(layout::Role role, WindowState& state, Desktop& desktop);
 
 // Files and folders dropped on the window, appended as the add commands would: a folder

@@ -5,8 +5,10 @@
 namespace app::layout {
 
 const Control& control(Role role) {
-  for (const Control& c : kControls) {
-    if (c.role == role) return c;
+  for (std::span<const Control> table : {controls(), linux_controls()}) {
+    for (const Control& c : table) {
+      if (c.role == role) return c;
+    }
   }
   std::abort();  // every role is in the table
 }

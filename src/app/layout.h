@@ -16,7 +16,8 @@ namespace app::layout {
 inline constexpr int kClientWidth = 8625;   // 575 pixels at 96 dpi
 inline constexpr int kClientHeight = 5655;  // 377 pixels at 96 dpi
 
-enum class Kind { text_box, list_box, file_list, push_button, picture_box, label, line };
+// An option is one of a set of choices with one on at a time (a radio button).
+enum class Kind { text_box, list_box, file_list, push_button, picture_box, label, line, option };
 
 // What a control is for; front ends wire events by role, never by name or caption.
 enum class Role {
@@ -42,6 +43,12 @@ enum class Role {
   home_page_label,   // Label2
   separator_shadow,  // Line1
   separator_light,   // Line2
+  // The Linux window's own rows (kLinuxControls).
+  save_to_label,  // "保存到："
+  out_folder,     // the folder the books go to
+  choose_folder,  // changes it
+  for_windows,    // books for readers on Windows
+  for_linux,      // books for readers on Linux
 };
 
 struct Font {
@@ -111,6 +118,18 @@ inline constexpr auto kControls = std::to_array<Control>({
   {"Line1",    line,        8640, 4920, -8640,   0, "",                        &kDefaultFont,     kShadow, true, separator_shadow, false, 1021},
   {"Line2",    line,           0, 4950,  8640,   0, "",                        &kDefaultFont,     kLight,  true, separator_light,  false, 1022},
 });
+
+// The Linux window's rows below the buttons, which it alone has: where the books go and
+// which readers they are for. The Windows window writes its books beside itself, for
+// Windows, so its table above stays as it is.
+inline constexpr auto kLinuxControls = std::to_array<Control>({
+  // name        kind          left  top   width height text                       font               colour  shown role             hand   id
+  {"Label8",   label,         120, 5670,  720,  180, text::kSaveToLabel,        &kDefaultFont,     {},     true,  save_to_label,   false, 1023},
+  {"Label9",   label,         840, 5670, 6000,  180, "",                        &kDefaultFont,     {},     true,  out_folder,      false, 1024},
+  {"Command9", push_button,  6960, 5580, 1530,  375, text::kChooseFolderButton, &kDefaultFont,     {},     true,  choose_folder,   false, 1025},
+  {"Option1",  option,        120, 6060, 2400,  375, text::kForWindowsOption,   &kDefaultFont,     {},     true,  for_windows,     false, 1026},
+  {"Option2",  option,       2640, 6060, 2400,  375, text::kForLinuxOption,     &kDefaultFont,     {},     true,  for_linux,       false, 1027},
+});
 // clang-format on
 
 }  // namespace table
@@ -121,7 +140,15 @@ constexpr std::span<const Control> controls() {
   return kControls;
 }
 
-// The control with `role`; every role has exactly one.
+// The Linux window: the table above, then its own rows, in a taller window.
+inline constexpr int kLinuxClientHeight = 6615;  // 441 pixels at 96 dpi
+using table::kLinuxControls;
+constexpr std::span<const Control> linux_controls() {
+  return kLinuxControls;
+}
+inline constexpr std::size_t kRoleCount = kControls.size() + kLinuxControls.size();
+
+// The control with `role`, in either table; every role has exactly one.
 const Control& control(Role role);
 
 // Twips to pixels at `dpi` (96 at the designed size), rounded to the nearest pixel.

@@ -27,6 +27,10 @@ inline constexpr std::string_view kPathTooLong =
 inline constexpr std::string_view kListFull =
     "列表已满（最多 {} 个文件），还有 {} 个文件没有加入。";
 
+// On a readers choice whose reader is missing: "{}" the reader, quoted.
+inline constexpr std::string_view kReaderMissingTip =
+    "找不到阅读器文件{}，无法生成给这些读者的电子书。";
+
 // Captions of the window's controls.
 inline constexpr std::string_view kBuildButton = "生成PDF电子书";
 inline constexpr std::string_view kMoveDownButton = "下移";
@@ -43,5 +47,10 @@ inline constexpr std::string_view kContactLabel = "联系邮箱：mail@tarvello.
 inline constexpr std::string_view kHomePageLabel = "主页：";
 // Display text only: a click opens the stored home-page address.
 inline constexpr std::string_view kHomePageText = "http://tarvello.test/";
+// The Linux window's own rows.
+inline constexpr std::string_view kSaveToLabel = "保存到：";
+inline constexpr std::string_view kChooseFolderButton = "更改保存位置";
+inline constexpr std::string_view kForWindowsOption = "给用 Windows 的读者";
+inline constexpr std::string_view kForLinuxOption = "给用 Linux 的读者";
 
 }  // namespace app::text

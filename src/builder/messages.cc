@@ -57,8 +57,10 @@ std::string system_failure(const Failure& f) {
   } else if (f.step == Step::read_stub) {
     what = fill(texts::kCannotReadReader, {file});
   } else if ((f.step == Step::open_output || f.step == Step::write_index) &&
-             (f.system.kind == ErrorKind::no_permission || f.system.kind == ErrorKind::read_only)) {
-    // Nothing could be created there at all: the folder is the trouble, not the file.
+             (f.system.kind == ErrorKind::no_permission || f.system.kind == ErrorKind::read_only ||
+              f.system.kind == ErrorKind::not_found)) {
+    // Nothing could be created there at all: the folder is the trouble, not the file (a
+    // new file is missing only when its folder is).
     what = fill(texts::kCannotWriteInFolder, {platform::quoted(folder_of(f.file))});
   } else if (writes_the_book(f.step)) {
     what = fill(texts::kCannotWriteBook, {file});

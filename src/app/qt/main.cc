@@ -1,5 +1,5 @@
-// tarvello-qt: the window. The application folder is the executable's folder; books.ini
-// must lie there and the e-books are written there.
+// tarvello-qt: the window. The application folder is the executable's folder; the readers
+// lie there or, installed, in ../lib/tarvello, and the e-books go where the user says.
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>

@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QUrl>
@@ -21,7 +22,10 @@
 #include "app/messages.h"
 #include "app/qt/looks.h"
 #include "app/qt/qt_desktop.h"
+#include "app/qt/settings.h"
 #include "app/qt/widgets.h"
+#include "builder/build.h"
+#include "platform/text.h"
 
 // The resources live in this static library; the linker keeps them only when asked.
 static void init_window_resources() {
@@ -92,44 +96,71 @@ MainWindow::MainWindow(std::string app_dir, app::Desktop* desktop, int dpi)
   setWindowIcon(icon);
   // The layout never changes: no control moves or grows with the window.
   setFixedSize(to_pixels(app::layout::kClientWidth, dpi_),
-               to_pixels(app::layout::kClientHeight, dpi_));
+               to_pixels(app::layout::kLinuxClientHeight, dpi_));
   setFont(font_for(app::layout::kDefaultFont, dpi_));
 
+  state_.reader_dir = builder::reader_folder(state_.app_dir);
+  state_.systems = {builder::System::windows, builder::System::linux};
+  recall_settings(state_);
+
   QWidget* previous = nullptr;
-  for (const Control& c : app::layout::controls()) {
-    // Lines are painted on the window; the hidden controls are state, not widgets.
-    if (!c.visible || c.kind == Kind::line) continue;
-    QWidget* w = make_control(c);
-    if (!w) continue;
-    w->setObjectName(QString::fromUtf8(c.name.data(), static_cast<qsizetype>(c.name.size())));
-    w->setFont(font_for(*c.font, dpi_));
-    if (c.colour) {
-      QPalette palette = w->palette();
-      palette.setColor(QPalette::WindowText, colour_for(*c.colour));
-      w->setPalette(palette);
+  for (std::span<const Control> table : {app::layout::controls(), app::layout::linux_controls()}) {
+    for (const Control& c : table) {
+      // Lines are painted on the window; the hidden controls are state, not widgets.
+      if (!c.visible || c.kind == Kind::line) continue;
+      QWidget* w = make_control(c);
+      if (w) place_control(c, w, previous);
     }
-    if (c.hand_pointer) w->setCursor(Qt::PointingHandCursor);
-    w->setGeometry(pixel_box(c, dpi_));
-    if (c.kind == Kind::label) {
-      // A label's box is its caption's: never cut a caption that the table's box, measured
-      // for another face, is too small for.
-      const QSize need = w->sizeHint();
-      w->resize(std::max(w->width(), need.width()), std::max(w->height(), need.height()));
-    }
-    if (app::layout::takes_focus(c)) {
-      if (previous) QWidget::setTabOrder(previous, w);
-      previous = w;
-    } else {
-      w->setFocusPolicy(Qt::NoFocus);
-    }
-    widgets_[slot(c.role)] = w;
   }
   widget(Role::book_name)->setFocus();
+}
+
+void MainWindow::place_control(const Control& c, QWidget* w, QWidget*& previous) {
+  w->setObjectName(QString::fromUtf8(c.name.data(), static_cast<qsizetype>(c.name.size())));
+  w->setFont(font_for(*c.font, dpi_));
+  if (c.colour) {
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::WindowText, colour_for(*c.colour));
+    w->setPalette(palette);
+  }
+  if (c.hand_pointer) w->setCursor(Qt::PointingHandCursor);
+  fit(c, w);
+  if (app::layout::takes_focus(c)) {
+    if (previous) QWidget::setTabOrder(previous, w);
+    previous = w;
+  } else {
+    w->setFocusPolicy(Qt::NoFocus);
+  }
+  widgets_[slot(c.role)] = w;
+}
+
+void MainWindow::fit(const Control& c, QWidget* w) const {
+  w->setGeometry(pixel_box(c, dpi_));
+  if (c.kind == Kind::label) {
+    // A label's box is its caption's: never cut a caption that the table's box, measured
+    // for another face, is too small for.
+    const QSize need = w->sizeHint();
+    w->resize(std::max(w->width(), need.width()), std::max(w->height(), need.height()));
+  }
 }
 
 MainWindow::~MainWindow() {
   // The list reads the book list, which goes before the window's children do.
   delete list_;
+}
+
+QWidget* MainWindow::make_titles_list() {
+  list_ = new QListView(this);
+  titles_ = new TitlesModel(state_.books, list_);
+  list_->setModel(titles_);
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_->setUniformItemSizes(true);  // keeps long lists quick to lay out
+  list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  list_->installEventFilter(this);
+  connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { take_selection_from_view(); });
+  return list_;
 }
 
 QWidget* MainWindow::make_control(const Control& c) {
@@ -145,19 +176,8 @@ QWidget* MainWindow::make_control(const Control& c) {
       }
       return edit;
     }
-    case Kind::list_box: {
-      list_ = new QListView(this);
-      titles_ = new TitlesModel(state_.books, list_);
-      list_->setModel(titles_);
-      list_->setSelectionMode(QAbstractItemView::SingleSelection);
-      list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-      list_->setUniformItemSizes(true);  // keeps long lists quick to lay out
-      list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-      list_->installEventFilter(this);
-      connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-              [this] { take_selection_from_view(); });
-      return list_;
-    }
+    case Kind::list_box:
+      return make_titles_list();
     case Kind::push_button: {
       auto* button = new QPushButton(plain_caption(c.text), this);
       // No default button: Enter in the book-name box starts nothing.
@@ -165,6 +185,12 @@ QWidget* MainWindow::make_control(const Control& c) {
       button->setDefault(false);
       connect(button, &QPushButton::clicked, this, [this, role] { on_event(role); });
       return button;
+    }
+    case Kind::option: {
+      // Siblings of one parent, so checking one unchecks the other.
+      auto* option = new QRadioButton(plain_caption(c.text), this);
+      connect(option, &QRadioButton::clicked, this, [this, role] { on_event(role); });
+      return option;
     }
     case Kind::picture_box:
       return new BannerBox(this);
@@ -204,6 +230,7 @@ bool MainWindow::start() {
          area.y() + (area.height() - outer.height()) / 2);
   }
   if (!app::startup_check(state_, *desktop_)) return false;
+  refresh_settings();
   show();
   return true;
 }
@@ -211,6 +238,9 @@ bool MainWindow::start() {
 void MainWindow::on_event(Role role) {
   const app::Changes changes = app::run_command(role, state_, *desktop_);
   if (changes.titles) refresh_titles(changes.selection);
+  remember_settings(state_, changes);
+  // Always: a choice the core refused is unchecked again.
+  refresh_settings();
 }
 
 void MainWindow::drop(std::vector<std::string> paths) {
@@ -236,6 +266,25 @@ void MainWindow::refresh_titles(bool follow_selection) {
     list_->selectionModel()->clearSelection();
   }
   redrawing_ = false;
+}
+
+void MainWindow::refresh_settings() {
+  auto* folder = static_cast<QLabel*>(widget(Role::out_folder));
+  const QString path = QString::fromStdString(platform::shown(state_.out_dir));
+  const Control& box = app::layout::control(Role::out_folder);
+  // The folder's two ends say the most; the whole path is in the tooltip.
+  folder->setText(
+      folder->fontMetrics().elidedText(path, Qt::ElideMiddle, pixel_box(box, dpi_).width()));
+  folder->setToolTip(path);
+  fit(box, folder);
+  for (const auto& [role, system] : {std::pair{Role::for_windows, builder::System::windows},
+                                     std::pair{Role::for_linux, builder::System::linux}}) {
+    auto* option = static_cast<QRadioButton*>(widget(role));
+    const std::string missing = app::missing_reader(state_, system);
+    option->setEnabled(missing.empty());
+    option->setToolTip(QString::fromStdString(missing));
+    option->setChecked(state_.readers == system);
+  }
 }
 
 void MainWindow::take_selection_from_view() {

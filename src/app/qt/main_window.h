@@ -21,9 +21,11 @@ class TitlesModel;
 class MainWindow : public QWidget {
   Q_OBJECT
  public:
-  // `app_dir` holds books.ini and receives the e-books. `desktop` answers the commands'
-  // dialogs; null means the window's own Qt dialogs. `dpi` 0 means the screen's logical
-  // dpi.
+  // `app_dir` is the program's folder: the readers lie there or, installed, in
+  // ../lib/tarvello. The books go where the user said last time (the settings), or at
+  // first beside the program, or installed, in the documents folder. `desktop` answers
+  // the commands' dialogs; null means the window's own Qt dialogs. `dpi` 0 means the
+  // screen's logical dpi.
   explicit MainWindow(std::string app_dir, app::Desktop* desktop = nullptr, int dpi = 0);
   ~MainWindow() override;
 
@@ -47,10 +49,16 @@ class MainWindow : public QWidget {
 
  private:
   QWidget* make_control(const app::layout::Control& control);
+  QWidget* make_titles_list();
+  // Its font, looks, box and place in the tab order.
+  void place_control(const app::layout::Control& control, QWidget* widget, QWidget*& previous);
+  void fit(const app::layout::Control& control, QWidget* widget) const;
   void on_event(app::layout::Role role);
   // Redraws the titles and the selection; scrolls to the selection when it moved.
   void refresh_titles(bool follow_selection);
   void take_selection_from_view();
+  // Redraws where the books go and the readers choice.
+  void refresh_settings();
 
   // Before the state: a build still running when the window goes is stopped by the
   // state's destructor, and it reports through the Desktop until it has.
@@ -58,7 +66,7 @@ class MainWindow : public QWidget {
   app::WindowState state_;
   app::Desktop* desktop_;
   int dpi_;
-  std::array<QWidget*, app::layout::kControls.size()> widgets_{};  // by role
+  std::array<QWidget*, app::layout::kRoleCount> widgets_{};  // by role
   TitlesModel* titles_ = nullptr;
   QListView* list_ = nullptr;
   bool redrawing_ = false;  // selection signals during a redraw come from us

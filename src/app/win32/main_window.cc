@@ -207,6 +207,7 @@ void MainWindow::create_controls() {
         break;
       case Kind::file_list:
       case Kind::line:
+      case Kind::option:  // the Linux window's rows only
         continue;
     }
     CreateWindowExW(ex_style, window_class, wide(c.text).c_str(), style, 0, 0, 0, 0, form_,

@@ -6,19 +6,26 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QRadioButton>
+#include <QSettings>
 #include <QTest>
 #include <filesystem>
+#include <sstream>
 
 #include "app/commands.h"
 #include "app/qt/main_window.h"
 #include "app/qt/qt_desktop.h"
 #include "builder/build.h"
+#include "cli/cli.h"
 #include "links/code_list.h"
+#include "platform/text.h"
 #include "qt/dialog_answerer.h"
+#include "qt/private_home.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -36,14 +43,27 @@ struct KeptDesktop : tarvello_qt::QtDesktop {
   bool ended = false;
 };
 
-// A window of its own in a fresh application folder.
+using Files = std::vector<std::pair<std::string, std::string>>;  // name, bytes
+
+// Only `remembered` kept from earlier windows.
+bool remember_only(const Files& remembered) {
+  QSettings settings("Tarvello", "tarvello-qt");
+  settings.clear();
+  for (const auto& [key, value] : remembered) settings.setValue(key.c_str(), value.c_str());
+  return true;
+}
+
+// A window of its own in a fresh application folder with `readers`, remembering
+// `remembered`.
 struct Window {
   // The window is made before its desktop, which is told whose it is, and is only told
   // where the desktop will be.
-  explicit Window(int dpi = 96, bool with_reader = true)
-      : window(std::make_unique<tarvello_qt::MainWindow>(dir.path(), &desktop, dpi)),
+  explicit Window(int dpi = 96, const Files& readers = {{"books.ini", "STUB"}},
+                  const Files& remembered = {})
+      : fresh(remember_only(remembered)),
+        window(std::make_unique<tarvello_qt::MainWindow>(dir.path(), &desktop, dpi)),
         desktop(window.get()) {
-    if (with_reader) write_file(dir.file("books.ini"), "STUB");
+    for (const auto& [name, bytes] : readers) write_file(dir.file(name), bytes);
     QObject::connect(window.get(), &QWidget::windowTitleChanged,
                      [this](const QString& text) { captions.push_back(text.toStdString()); });
   }
@@ -66,6 +86,7 @@ struct Window {
     return out + std::to_string(rows.isEmpty() ? -1 : rows.first().row());
   }
 
+  bool fresh;
   TempDir dir;
   std::vector<std::string> captions;
   std::unique_ptr<tarvello_qt::MainWindow> window;
@@ -102,9 +123,11 @@ std::string box(const QRect& r) {
 void expect_laid_out_by_the_table(const tarvello_qt::MainWindow& window, int dpi) {
   using namespace app::layout;
   const auto px = [dpi](int twips) { return to_pixels(twips, dpi); };
-  EXPECT_EQ(box(window.rect()), box({0, 0, px(kClientWidth), px(kClientHeight)}));
+  EXPECT_EQ(box(window.rect()), box({0, 0, px(kClientWidth), px(kLinuxClientHeight)}));
   std::vector<QWidget*> laid;
-  for (const Control& c : controls()) {
+  std::vector<Control> all(controls().begin(), controls().end());
+  all.insert(all.end(), linux_controls().begin(), linux_controls().end());
+  for (const Control& c : all) {
     if (!c.visible || c.kind == Kind::line) continue;
     QWidget* w = window.widget(c.role);
     ASSERT_TRUE(w && w->isVisible()) << c.name;
@@ -118,9 +141,20 @@ void expect_laid_out_by_the_table(const tarvello_qt::MainWindow& window, int dpi
   }
 }
 
-TEST(QtWindow, StartsOnlyBesideItsReaderLaidOutByTheTable) {
+// Each readers choice: checked, and enabled or why not.
+std::string choices(const Window& w) {
+  std::string out;
+  for (Role role : {Role::for_windows, Role::for_linux}) {
+    const auto* option = static_cast<QRadioButton*>(w.at(role));
+    out += option->text().toStdString() + (option->isChecked() ? " (chosen)" : "") +
+           (option->isEnabled() ? "" : " " + option->toolTip().toStdString()) + "; ";
+  }
+  return out;
+}
+
+TEST(QtWindow, StartsBesideAReaderLaidOutByTheTable) {
   {
-    Window w(96, /*with_reader=*/false);
+    Window w(96, /*readers=*/{});
     EXPECT_EQ(answering([&] { w.window->start(); }), "重要文件丢失，请到作者主页下载最新版！");
     EXPECT_EQ(w.desktop.opened, std::vector<std::string>{links::home_page_address()});
     EXPECT_TRUE(w.desktop.ended);
@@ -130,6 +164,21 @@ TEST(QtWindow, StartsOnlyBesideItsReaderLaidOutByTheTable) {
     Window w(dpi);
     ASSERT_TRUE(w.start());
     expect_laid_out_by_the_table(*w.window, dpi);
+  }
+  // A partial copy makes books for the readers it has; the other choice says what it lacks
+  // and takes no click, whatever was remembered.
+  for (const auto& [reader, remembered, said] :
+       {std::tuple{"books.ini", "windows",
+                   "给用 Windows 的读者 找不到阅读器文件“{}/books-windows.ini”，无法生成给这些读者"
+                   "的电子书。; 给用 Linux 的读者 (chosen); "},
+        {"books-windows.ini", "linux",
+         "给用 Windows 的读者 (chosen); 给用 Linux 的读者 找不到阅读器文件“{}/books.ini”，无法生成"
+         "给这些读者的电子书。; "}}) {
+    Window w(96, {{reader, "STUB"}}, {{"readers", remembered}});
+    ASSERT_TRUE(w.start());
+    w.click(Role::for_windows);
+    w.click(Role::for_linux);
+    EXPECT_EQ(choices(w), platform::fill(said, {w.dir.path()})) << reader;
   }
 }
 
@@ -238,10 +287,90 @@ TEST(QtWindow, MakesABookThroughItsDialogsKeysAndDrops) {
   EXPECT_EQ(listing(w.dir.path()), before);
 }
 
+TEST(QtWindow, BuildsForTheChosenReadersIntoTheChosenFolderAndRemembersBoth) {
+  Window w(96, {{"books.ini", "\177ELF Linux reader"}, {"books-windows.ini", "MZ Windows reader"}});
+  TempDir pdfs, chosen, by_cli;
+  write_file(pdfs.file("第2讲.pdf"), pattern_bytes(3000, 1));
+  write_file(pdfs.file("第10讲.pdf"), pattern_bytes(20, 2));
+  ASSERT_TRUE(w.start());
+  auto* folder = static_cast<QLabel*>(w.at(Role::out_folder));
+  // The first time: beside the program, unpacked as here, for this system's readers.
+  EXPECT_EQ(folder->toolTip().toStdString(), w.dir.path());
+  EXPECT_EQ(choices(w), "给用 Windows 的读者; 给用 Linux 的读者 (chosen); ");
+
+  w.click(Role::for_windows);
+  answering([&] { w.click(Role::choose_folder); }, chosen.path());
+  EXPECT_EQ(folder->toolTip().toStdString(), chosen.path());
+  EXPECT_EQ(choices(w), "给用 Windows 的读者 (chosen); 给用 Linux 的读者; ");
+  const QSettings settings("Tarvello", "tarvello-qt");
+  EXPECT_EQ(settings.fileName(),
+            qEnvironmentVariable("XDG_CONFIG_HOME") + "/Tarvello/tarvello-qt.conf");
+  EXPECT_EQ(settings.value("folder").toString().toStdString(), chosen.path());
+  EXPECT_EQ(settings.value("readers").toString(), "windows");
+
+  // The same bytes as the command line's book for Windows readers from the same list.
+  type_text(w.at(Role::book_name), "讲义");
+  w.window->drop({pdfs.path()});
+  EXPECT_EQ(answering([&] { w.click(Role::build); }), "已成功生成PDF电子书！");
+  std::ostringstream out, err;
+  ASSERT_EQ(cli::run({"tarvello-cli", "pack", "--for", "windows", "--name", "讲义", "--out-dir",
+                      by_cli.path(), pdfs.path()},
+                     {out, err, false, nullptr}, w.dir.path()),
+            0)
+      << err.str();
+  EXPECT_EQ(listing(chosen.path()), "讲义.exe");
+  EXPECT_TRUE(read_file(chosen.file("讲义.exe")) == read_file(by_cli.file("讲义.exe")));
+  EXPECT_EQ(listing(w.dir.path()), "books-windows.ini books.ini");
+
+  // A folder gone, or a file in its place, fails the build naming it, and nothing is
+  // written anywhere else (as root, permissions would stop nothing).
+  for (bool file_in_its_place : {false, true}) {
+    fs::remove_all(chosen.path());
+    if (file_in_its_place) write_file(chosen.path(), "");
+    EXPECT_EQ(answering([&] { w.click(Role::build); }),
+              "无法在文件夹“" + chosen.path() + "”中写入文件：文件或文件夹不存在。");
+    EXPECT_EQ(listing(w.dir.path()), "books-windows.ini books.ini");
+    EXPECT_EQ(listing(pdfs.path()), "第10讲.pdf 第2讲.pdf");
+  }
+  fs::remove(chosen.path());
+}
+
+// The remembered folder and readers while they are usable; otherwise quietly the first-time
+// ones, which for an installed window is the documents folder (the home folder without one).
+TEST(QtWindow, RecallsItsFolderAndReadersOrElseTheFirstTimeOnes) {
+  TempDir installed, kept;
+  fs::create_directories(installed.file("lib/tarvello"));
+  for (const char* reader : {"lib/tarvello/books.ini", "lib/tarvello/books-windows.ini"})
+    write_file(installed.file(reader), "STUB");
+  fs::create_directories(installed.file("bin"));
+  fs::create_directories(kept.file("一\n行"));
+  write_file(kept.file("file"), "");
+  const std::string home = qgetenv("HOME").toStdString(), documents = home + "/Documents";
+  const auto recalled = [&](const Files& remembered) {
+    remember_only(remembered);
+    tarvello_qt::MainWindow window(installed.file("bin"), nullptr, 96);
+    return window.state().out_dir +
+           (window.state().readers == builder::System::windows ? " windows" : " linux");
+  };
+  EXPECT_EQ(recalled({}), home + " linux");
+  fs::create_directories(documents);
+  for (const auto& [folder, readers, expected] :
+       {std::tuple{kept.path(), "windows", kept.path() + " windows"},
+        {"", "", documents + " linux"},
+        {".", "linux", documents + " linux"},
+        {kept.file("一\n行"), "Windows", documents + " linux"},
+        {kept.file("file"), "mac", documents + " linux"},
+        {kept.file("gone"), "windows", documents + " windows"}}) {
+    EXPECT_EQ(recalled({{"folder", folder}, {"readers", readers}}), expected) << folder;
+  }
+  fs::remove(documents);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  const testing_support::PrivateHome home;
   testing::InitGoogleTest(&argc, argv);
   QApplication application(argc, argv);
   QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);

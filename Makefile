@@ -27,7 +27,8 @@ DEBS_DIST := zip unzip
 
 .DEFAULT_GOAL := help
 .PHONY: help run run-windows demo dist test check repro bare-check deps deps-linux \
-        deps-windows deps-dist linux win32 win64 check-windows fuzz bench clean
+        deps-windows deps-dist linux win32 win64 check-windows fuzz bench clean floor \
+        floor-check
 
 help:
 	@echo 'make run          build and open the Linux window (tarvello-qt)'
@@ -38,11 +39,12 @@ help:
 	@echo 'make demo         tarvello-cli packs samples/ into an e-book, lists and checks it'
 	@echo 'make dist         the two downloads in dist/'
 	@echo 'make repro        builds what ships twice, in two folders, and compares the bytes'
+	@echo 'make floor-check  the Linux download'"'"'s tarvello-cli and reader on a bare Debian 11'
 	@echo 'make bare-check   `./make.sh test` in a bare Debian 12 root (as root; debootstrap;'
 	@echo '                  SUITE=trixie for Debian 13)'
 	@echo 'make fuzz         the reader'"'"'s fuzzer for FUZZ_SECONDS (60)'
 	@echo 'make bench        the packing benchmark (bench/README.md has the others)'
-	@echo 'make linux|win32|win64|deps|clean'
+	@echo 'make linux|win32|win64|floor|deps|clean'
 	@echo 'Every target but check, help and clean installs the Debian packages it needs.'
 
 # The shape of the code: every include points down the layers, no function is too long.
@@ -83,10 +85,19 @@ run: deps-linux
 	$(call build,linux,tarvello-qt tarvello-cli)
 	sh tools/run-window.sh build/linux/bin
 
+# The Linux reader and tarvello-cli that ship, built in a bare Debian 11 root so that they
+# run on every glibc from 2.28 on. As root, or through sudo.
+floor: deps-linux
+	JOBS=$(JOBS) sh tools/floor-build.sh build/floor
+
 # The downloads: dist/Tarvello-2.0-win32.zip and the Linux archive, from optimised builds.
-dist: win32 deps-linux deps-dist
-	$(call build,release,tarvello-qt tarvello-cli tarvello_reader)
-	sh tools/dist.sh build/win32/bin build/release
+dist: win32 floor deps-linux deps-dist
+	$(call build,release,tarvello-qt)
+	sh tools/dist.sh build/win32/bin build/release build/floor/bin
+
+# The Linux download's tarvello-cli and reader at work on a bare Debian 11 (as root).
+floor-check: dist
+	sh tools/floor-check.sh dist/tarvello-*-linux-x86_64.tar.gz
 
 # The Windows window (x86_64 build) under wine64, on this machine's display.
 run-windows: win64
@@ -107,8 +118,8 @@ repro: deps
 	JOBS=$(JOBS) sh tools/repro.sh build/repro
 
 # The Windows GUI tests drive the 32-bit build, the product, from the 64-bit one.
-# Then what ships is built twice more and compared.
-test: linux win32 win64 check-windows fuzz deps-dist
+# The Linux download is tried on Debian 11. Then what ships is built twice more and compared.
+test: linux win32 win64 check-windows fuzz deps-dist floor-check
 	$(lint)
 	ctest --preset linux -j$(JOBS)
 	ctest --preset win64

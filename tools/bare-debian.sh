@@ -7,30 +7,13 @@
 #
 #   [SUITE=bookworm|trixie|bullseye] tools/bare-debian.sh [COMMAND]
 #
-# TARVELLO_BARE_CACHE (/var/cache/tarvello) keeps the bare root as a tarball and the
-# packages the run downloaded, so a second run neither bootstraps nor downloads again; the
-# root itself is made afresh from the tarball every run, with the cache mounted at the
-# same place, so a bare root inside it finds the cache too. TARVELLO_BARE_WORK (/var/tmp)
-# holds it while it runs. DEBIAN_MIRROR names the mirror (deb.debian.org).
+# The bare root is kept as a tarball in TARVELLO_BARE_CACHE (/var/cache/tarvello) with
+# the packages the run downloaded, so a second run neither bootstraps nor downloads again;
+# the root itself is made afresh from the tarball every run (tools/bare-root.sh).
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
-cache=${TARVELLO_BARE_CACHE:-/var/cache/tarvello}
-mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
-suite=${SUITE:-bookworm}
-case $suite in
-bullseye) release="Debian 11" ;;
-bookworm) release="Debian 12" ;;
-trixie) release="Debian 13" ;;
-*) echo "SUITE: bullseye, bookworm or trixie, not '$suite'" >&2; exit 2 ;;
-esac
-tarball="$cache/$suite-minbase.tar.gz"
-# Each release its own packages: the same name and version can differ in its build.
-archives="$cache/apt-archives"
-[ "$suite" = bookworm ] || archives="$cache/apt-archives-$suite"
-
-[ "$(id -u)" = 0 ] || { echo "tools/bare-debian.sh needs root (debootstrap, mount, chroot)" >&2; exit 1; }
-command -v debootstrap >/dev/null 2>&1 || sh "$here/tools/need-debs.sh" debootstrap
-mkdir -p "$cache" "$archives/partial"
+. "$here/tools/bare-root.sh"
+bare_suite "${SUITE:-bookworm}"
 
 # By default the README's command for every test, as written there: the line of its first
 # block that ends in " test", its comment taken off.
@@ -42,43 +25,7 @@ else
   [ -n "$command" ] || { echo "README.md: no test command in its first block" >&2; exit 1; }
 fi
 
-work=$(mktemp -d "${TARVELLO_BARE_WORK:-/var/tmp}/tarvello-bare.XXXXXX")
-root="$work/root"
-
-# Whatever runs inside is ended, then everything mounted into the root comes off, then the
-# root goes: on every way out.
-cleanup() {
-  status=$?
-  trap - EXIT INT TERM HUP
-  for proc in /proc/[0-9]*; do
-    if [ "$(readlink "$proc/root" 2>/dev/null)" = "$root" ]; then
-      kill -9 "${proc#/proc/}" 2>/dev/null || true
-    fi
-  done
-  for mount in dev sys proc var/cache/apt/archives "${cache#/}"; do
-    mountpoint -q "$root/$mount" 2>/dev/null && umount -R "$root/$mount"
-  done
-  # Removed only once nothing is mounted in it any more.
-  if ! grep -qF " $root/" /proc/mounts; then
-    rm -rf "$work"
-  else
-    echo "still mounted, left in place: $work" >&2
-  fi
-  exit $status
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM HUP
-
-if [ ! -f "$tarball" ]; then
-  echo "== debootstrap --variant=minbase $suite (once; kept in $tarball)"
-  debootstrap --variant=minbase "$suite" "$work/new" "$mirror" >"$work/debootstrap.log" 2>&1 ||
-    { tail -n 20 "$work/debootstrap.log" >&2; exit 1; }
-  tar -C "$work/new" --numeric-owner -czf "$tarball.part" .
-  mv "$tarball.part" "$tarball"
-  rm -rf "$work/new"
-fi
-mkdir -p "$root"
-tar -C "$root" --numeric-owner -xzf "$tarball"
+bare_unpack
 
 # The checkout: a clone of this commit, as someone would have it; a copy of the files
 # where there is no git.
@@ -92,25 +39,12 @@ else
   (cd "$here" && tar --exclude=./build --exclude=./dist -cf - .) | tar -C "$root/root/tarvello" -xf -
 fi
 
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-mount -t proc proc "$root/proc"
-mount --rbind /sys "$root/sys"
-mount --make-rslave "$root/sys"
-# /dev with /dev/pts and /dev/shm, which Wine needs; as slaves, so that unmounting them
-# here never reaches this machine's own.
-mount --rbind /dev "$root/dev"
-mount --make-rslave "$root/dev"
-mount --bind "$archives" "$root/var/cache/apt/archives"
-mkdir -p "$root$cache"
-mount --bind "$cache" "$root$cache"
-chmod 1777 "$root/tmp"
+bare_mount
 
 echo "== in the bare root: $command"
 start=$(date +%s)
 status=0
-chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" TARVELLO_BARE_ROOT=1 \
-  PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-  /bin/bash -c "cd /root/tarvello && $command" || status=$?
+bare_run "cd /root/tarvello && $command" || status=$?
 minutes=$((($(date +%s) - start + 59) / 60))
 if [ $status != 0 ]; then
   echo "FAILED on a bare $release: \`$command\` ended with status $status (after ${minutes} min)" >&2

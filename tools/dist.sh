@@ -1,12 +1,15 @@
 #!/bin/sh
 # Writes the two downloads into dist/: the 32-bit Windows zip and the Linux archive.
-#   tools/dist.sh WIN32_BIN RELEASE_BUILD
+#   tools/dist.sh WIN32_BIN RELEASE_BUILD FLOOR_BIN
+# FLOOR_BIN holds the Linux reader and tarvello-cli as tools/floor-build.sh builds them, for
+# every glibc from 2.28 on; they take the place of the release build's.
 # The same commit gives the same archives: every entry carries the commit's time
 # (SOURCE_DATE_EPOCH when set), owner 0 and fixed modes, in the order of its name. Needs
 # zip.
 set -e
 win32_bin=$1
 release=$2
+floor_bin=$3
 # The version as CMakeLists.txt gives it, from the header the build generated.
 version=$(sed -n 's/^#define TARVELLO_VERSION "\(.*\)"$/\1/p' "$release/generated/version.h")
 [ -n "$version" ] || { echo "no version in $release/generated/version.h" >&2; exit 1; }
@@ -51,8 +54,9 @@ l="$out/stage/tarvello-$version-linux-x86_64"
 mkdir -p "$l"
 DESTDIR= cmake --install "$release" --prefix "$(pwd)/$l" >/dev/null
 mv "$l/bin/"* "$l/" && rmdir "$l/bin"
-cp "$release/bin/tarvello-cli" "$l/"
+cp "$floor_bin/books.ini" "$floor_bin/tarvello-cli" "$l/"
 strip --strip-unneeded "$l/tarvello-qt" "$l/tarvello-cli" "$l/books.ini"
+sh tools/check-linux-deps.sh "$l/books.ini" "$l/tarvello-cli"
 cp "$win32_bin/books.ini" "$l/books-windows.ini"
 sed "s/@VERSION@/$version/" packaging/linux/README.txt >"$l/README.txt"
 cp packaging/linux/install.sh packaging/linux/uninstall.sh "$l/"

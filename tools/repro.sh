@@ -1,13 +1,15 @@
 #!/bin/sh
 # Builds everything that ships twice, from two copies of this tree in two folders, one
 # after the other, and fails on any byte that differs: the Windows programs and readers of
-# both architectures, the Linux programs and reader (release build), the two downloads of
-# `make dist`, and an e-book of each system packed from the sample PDFs.
+# both architectures, the Linux window (release build), the Linux reader and tarvello-cli
+# (built on Debian 11), the two downloads of `make dist`, and an e-book of each system
+# packed from the sample PDFs.
 #
 #   tools/repro.sh [WORK]      WORK defaults to build/repro; JOBS sets the build's jobs
 #
 # The copies take the tree as it is, uncommitted edits too, without build/ and dist/.
-# Needs what `make dist` and the win64 build need (make deps).
+# Needs what `make dist` and the win64 build need (make deps), and root for the Debian 11
+# build (tools/floor-build.sh).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-$root/build/repro}
@@ -30,14 +32,15 @@ build_copy() {
   tar -C "$dir" -xmf "$work/tree.tar"
   (
     cd "$dir"
-    # The downloads, from the 32-bit Windows build and the optimised Linux one.
+    # The downloads, from the 32-bit Windows build, the optimised Linux one and the
+    # Debian 11 one.
     "$make" -s --no-print-directory dist JOBS="$jobs" >/dev/null
     # The 64-bit Windows programs, as a product build makes them: without the tests.
     cmake --preset win64 -DTARVELLO_TESTS=OFF >/dev/null
     cmake --build --preset win64 -j"$jobs" --target Tarvello tarvello_reader tarvello-cli >/dev/null
     mkdir -p build/books/linux build/books/windows
-    build/release/bin/tarvello-cli pack --name 示例 --out-dir build/books/linux samples >/dev/null
-    build/release/bin/tarvello-cli pack --name 示例 --stub build/win32/bin/books.ini \
+    build/floor/bin/tarvello-cli pack --name 示例 --out-dir build/books/linux samples >/dev/null
+    build/floor/bin/tarvello-cli pack --name 示例 --stub build/win32/bin/books.ini \
       --out-dir build/books/windows samples >/dev/null
   )
 }
@@ -52,7 +55,7 @@ build_copy "$second"
 # What is compared: every file of these, by its path in the copy.
 shipped="build/win32/bin/Tarvello.exe build/win32/bin/books.ini build/win32/bin/tarvello-cli.exe
 build/win64/bin/Tarvello.exe build/win64/bin/books.ini build/win64/bin/tarvello-cli.exe
-build/release/bin/tarvello-qt build/release/bin/tarvello-cli build/release/bin/books.ini"
+build/release/bin/tarvello-qt build/floor/bin/tarvello-cli build/floor/bin/books.ini"
 for f in "$first"/dist/* "$first"/build/books/*/*; do
   shipped="$shipped ${f#"$first"/}"
 done

@@ -22,10 +22,13 @@ DEBS_WINDOWS := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
                 xvfb locales fonts-wine fonts-wqy-microhei $(X_LIBS) $(X_LIBS:=:i386)
 # The downloads; unzip only tells two of them apart when they differ
 DEBS_DIST := zip unzip
+# The Debian package's checks, and the bare roots it is installed into
+DEBS_DEB := lintian appstream dpkg-dev man-db debootstrap
 
 .DEFAULT_GOAL := help
 .PHONY: help run run-windows demo dist test check repro bare-check deps deps-linux \
-        deps-windows deps-dist linux win32 win64 check-windows fuzz bench clean
+        deps-windows deps-dist deps-deb linux win32 win64 check-windows check-deb fuzz bench \
+        clean
 
 help:
 	@echo 'make run          build and open the Linux window (tarvello-qt)'
@@ -34,7 +37,9 @@ help:
 	@echo 'make check        the Linux build and its tests only; installs nothing'
 	@echo 'make run-windows  the 64-bit Tarvello.exe under wine64'
 	@echo 'make demo         tarvello-cli packs samples/ into an e-book, lists and checks it'
-	@echo 'make dist         the two downloads in dist/'
+	@echo 'make dist         the downloads in dist/: two archives and the Debian package'
+	@echo 'make check-deb    lintian and the other checks of the package, then apt installs'
+	@echo '                  it into bare Debian 12 and 13 roots, runs it and purges it (root)'
 	@echo 'make repro        builds what ships twice, in two folders, and compares the bytes'
 	@echo 'make bare-check   `./make.sh test` in a bare Debian 12 root (as root; debootstrap;'
 	@echo '                  SUITE=trixie for Debian 13)'
@@ -57,7 +62,10 @@ deps-windows:
 deps-dist:
 	@sh tools/need-debs.sh $(DEBS_DIST)
 
-deps: deps-linux deps-windows deps-dist
+deps-deb:
+	@sh tools/need-debs.sh $(DEBS_DEB)
+
+deps: deps-linux deps-windows deps-dist deps-deb
 
 linux: deps-linux
 	$(call build,linux)
@@ -77,7 +85,8 @@ run: deps-linux
 	$(call build,linux,tarvello-qt tarvello-cli)
 	sh tools/run-window.sh build/linux/bin
 
-# The downloads: dist/Tarvello-2.0-win32.zip and the Linux archive, from optimised builds.
+# The downloads: dist/Tarvello-2.0-win32.zip, the Linux archive and the Debian package,
+# from optimised builds.
 dist: win32 deps-linux deps-dist
 	$(call build,release,tarvello-qt tarvello-cli tarvello_reader)
 	sh tools/dist.sh build/win32/bin build/release
@@ -96,15 +105,23 @@ fuzz: deps-linux
 	$(call build,fuzz)
 	sh tools/fuzz.sh build/fuzz $(FUZZ_SECONDS)
 
+# The Debian package passes lintian and installs, runs and purges cleanly on bare Debian 12
+# and 13 (DEB_SUITES).
+DEB_SUITES ?= bookworm trixie
+check-deb: dist deps-deb
+	sh tools/deb-check.sh dist/tarvello_*_amd64.deb $(DEB_SUITES)
+
 # Two copies of the tree built one after the other must give the same bytes.
 repro: deps
 	JOBS=$(JOBS) sh tools/repro.sh build/repro
 
 # The Windows GUI tests drive the 32-bit build, the product, from the 64-bit one.
-# Then what ships is built twice more and compared.
+# Then the Debian package is tried on bare Debian 12 and 13, and what ships is built twice
+# more and compared.
 test: linux win32 win64 check-windows fuzz deps-dist
 	ctest --preset linux -j$(JOBS)
 	ctest --preset win64
+	$(MAKE) --no-print-directory check-deb
 	JOBS=$(JOBS) sh tools/repro.sh build/repro
 
 # The edit-build-test loop: the Linux build and its tests only. Installs nothing and

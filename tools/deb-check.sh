@@ -9,14 +9,25 @@
 #   - in a bare root of each SUITE, apt installs it, over an older one, both programs run,
 #     books are made with both readers, and purge leaves nothing (tools/deb-install-check.sh).
 #
-#   tools/deb-check.sh DEB [SUITE...]      SUITE: bookworm trixie (the default), bullseye
+#   tools/deb-check.sh DEB [SUITE...]      SUITE: bookworm, trixie or bullseye
+#
+# Without SUITE: bookworm and trixie where the package was built on Debian 12, as the
+# shipped one is; built on another release, its programs need that release's libraries,
+# so only that release.
 #
 # Needs lintian, appstream, dpkg-dev and man-db (make deps-deb), and root for the bare
 # roots (tools/bare-debian.sh), through sudo when not root.
 set -eu
 deb=$(readlink -f "$1")
 shift
-[ $# -gt 0 ] || set -- bookworm trixie
+codename=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
+if [ $# = 0 ]; then
+  case $codename in
+  bookworm) set -- bookworm trixie ;;
+  bullseye | trixie) set -- "$codename" ;;
+  *) echo "deb-check: no bare root of '$codename' to install the package in" ;;
+  esac
+fi
 here=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarvello-deb-check.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -39,12 +50,17 @@ appstreamcli validate --no-net "$work/root/usr/share/metainfo/"*.metainfo.xml
 
 # What dpkg-shlibdeps computes for the three programs, the Qt libraries with their t64
 # names beside them. Only Debian 12's libraries give the versions the package promises.
-if grep -qx 'VERSION_CODENAME=bookworm' /etc/os-release; then
+if [ "$codename" = bookworm ]; then
   echo "== Depends against dpkg-shlibdeps"
   mkdir -p "$work/root/debian"
   printf 'Source: tarvello\n\nPackage: tarvello\nArchitecture: amd64\n' >"$work/root/debian/control"
-  found=$(cd "$work/root" && dpkg-shlibdeps -O usr/bin/tarvello-qt usr/bin/tarvello-cli \
-    usr/lib/tarvello/books.ini 2>/dev/null | sed -n 's/^shlibs:Depends=//p' |
+  # It reads the libraries' packages from this system: the Qt of the Linux build.
+  (cd "$work/root" && dpkg-shlibdeps -O usr/bin/tarvello-qt usr/bin/tarvello-cli \
+    usr/lib/tarvello/books.ini) >"$work/shlibdeps" 2>"$work/shlibdeps-errors" || {
+    cat "$work/shlibdeps-errors" >&2
+    fail "dpkg-shlibdeps failed"
+  }
+  found=$(sed -n 's/^shlibs:Depends=//p' "$work/shlibdeps" |
     sed -E 's/(libqt6[a-z]+6) (\([^)]*\))/\1 \2 | \1t64 \2/g')
   rm -r "$work/root/debian"
   stated=$(dpkg-deb -f "$deb" Depends)

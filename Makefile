@@ -33,7 +33,8 @@ DEBS_DEB := lintian appstream dpkg-dev man-db debootstrap
 help:
 	@echo 'make run          build and open the Linux window (tarvello-qt)'
 	@echo 'make test         build Linux, 32-bit and 64-bit Windows; run every test, the'
-	@echo '                  Windows ones under Wine, and the reproducibility check'
+	@echo '                  Windows ones under Wine, the Debian package'"'"'s checks (check-deb)'
+	@echo '                  and the reproducibility check'
 	@echo 'make check        the Linux build and its tests only; installs nothing'
 	@echo 'make run-windows  the 64-bit Tarvello.exe under wine64'
 	@echo 'make demo         tarvello-cli packs samples/ into an e-book, lists and checks it'

@@ -24,20 +24,25 @@ DEBS_WINDOWS := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
                 xvfb locales fonts-wine fonts-wqy-microhei $(X_LIBS) $(X_LIBS:=:i386)
 # The downloads; unzip only tells two of them apart when they differ
 DEBS_DIST := zip unzip
+# The Debian package's checks, and the bare roots it is installed into
+DEBS_DEB := lintian appstream dpkg-dev man-db debootstrap
 
 .DEFAULT_GOAL := help
 .PHONY: help run run-windows demo dist test check repro bare-check deps deps-linux \
-        deps-windows deps-dist linux win32 win64 check-windows fuzz bench clean floor \
-        floor-check
+        deps-windows deps-dist deps-deb linux win32 win64 check-windows check-deb fuzz bench \
+        clean floor floor-check
 
 help:
 	@echo 'make run          build and open the Linux window (tarvello-qt)'
 	@echo 'make test         build Linux, 32-bit and 64-bit Windows; run every test, the'
-	@echo '                  Windows ones under Wine, and the reproducibility check'
+	@echo '                  Windows ones under Wine, the Debian package'"'"'s checks (check-deb)'
+	@echo '                  and the reproducibility check'
 	@echo 'make check        the Linux build and its tests only; installs nothing'
 	@echo 'make run-windows  the 64-bit Tarvello.exe under wine64'
 	@echo 'make demo         tarvello-cli packs samples/ into an e-book, lists and checks it'
-	@echo 'make dist         the two downloads in dist/'
+	@echo 'make dist         the downloads in dist/: two archives and the Debian package'
+	@echo 'make check-deb    lintian and the other checks of the package, then apt installs'
+	@echo '                  it into bare Debian 12 and 13 roots, runs it and purges it (root)'
 	@echo 'make repro        builds what ships twice, in two folders, and compares the bytes'
 	@echo 'make floor-check  the Linux download'"'"'s tarvello-cli and reader on a bare Debian 11'
 	@echo 'make bare-check   `./make.sh test` in a bare Debian 12 root (as root; debootstrap;'
@@ -65,7 +70,10 @@ deps-windows:
 deps-dist:
 	@sh tools/need-debs.sh $(DEBS_DIST)
 
-deps: deps-linux deps-windows deps-dist
+deps-deb:
+	@sh tools/need-debs.sh $(DEBS_DEB)
+
+deps: deps-linux deps-windows deps-dist deps-deb
 
 linux: deps-linux
 	$(call build,linux)
@@ -90,7 +98,8 @@ run: deps-linux
 floor: deps-linux
 	JOBS=$(JOBS) sh tools/floor-build.sh build/floor
 
-# The downloads: dist/Tarvello-2.0-win32.zip and the Linux archive, from optimised builds.
+# The downloads: dist/Tarvello-2.0-win32.zip, the Linux archive and the Debian package,
+# from optimised builds.
 dist: win32 floor deps-linux deps-dist
 	$(call build,release,tarvello-qt)
 	sh tools/dist.sh build/win32/bin build/release build/floor/bin
@@ -113,16 +122,24 @@ fuzz: deps-linux
 	$(call build,fuzz)
 	sh tools/fuzz.sh build/fuzz $(FUZZ_SECONDS)
 
+# The Debian package passes lintian and installs, runs and purges cleanly on bare Debian 12
+# and 13 (DEB_SUITES; built on Debian 13, on Debian 13 only).
+DEB_SUITES ?=
+check-deb: dist deps-deb
+	sh tools/deb-check.sh dist/tarvello_*_amd64.deb $(DEB_SUITES)
+
 # Two copies of the tree built one after the other must give the same bytes.
 repro: deps
 	JOBS=$(JOBS) sh tools/repro.sh build/repro
 
 # The Windows GUI tests drive the 32-bit build, the product, from the 64-bit one.
-# The Linux download is tried on Debian 11. Then what ships is built twice more and compared.
+# The Linux download is tried on Debian 11, the Debian package on bare Debian 12 and 13.
+# Then what ships is built twice more and compared.
 test: linux win32 win64 check-windows fuzz deps-dist floor-check
 	$(lint)
 	ctest --preset linux -j$(JOBS)
 	ctest --preset win64
+	$(MAKE) --no-print-directory check-deb
 	JOBS=$(JOBS) sh tools/repro.sh build/repro
 
 # The edit-build-test loop: the Linux build and its tests only. Installs nothing and

@@ -1,11 +1,12 @@
 #!/bin/sh
-# Writes the two downloads into dist/: the 32-bit Windows zip and the Linux archive.
+# Writes the downloads into dist/: the 32-bit Windows zip, the Linux archive and the Debian
+# package made from the same Linux files (tools/deb.sh).
 #   tools/dist.sh WIN32_BIN RELEASE_BUILD FLOOR_BIN
 # FLOOR_BIN holds the Linux reader and tarvello-cli as tools/floor-build.sh builds them, for
 # every glibc from 2.28 on; they take the place of the release build's.
 # The same commit gives the same archives: every entry carries the commit's time
 # (SOURCE_DATE_EPOCH when set), owner 0 and fixed modes, in the order of its name. Needs
-# zip.
+# zip and dpkg-deb.
 set -e
 win32_bin=$1
 release=$2
@@ -65,6 +66,7 @@ stamp "$l"
 tar -C "$out/stage" --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 \
   --numeric-owner --format=gnu -cf - "tarvello-$version-linux-x86_64" |
   gzip -n -9 >"$out/tarvello-$version-linux-x86_64.tar.gz"
+SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH sh tools/deb.sh "$l" "$version" "$out"
 
 rm -rf "$out/stage"
 ls -l "$out"

@@ -2,8 +2,8 @@
 # Builds everything that ships twice, from two copies of this tree in two folders, one
 # after the other, and fails on any byte that differs: the Windows programs and readers of
 # both architectures, the Linux window (release build), the Linux reader and tarvello-cli
-# (built on Debian 11), the two downloads of `make dist`, and an e-book of each system
-# packed from the sample PDFs.
+# (built on Debian 11), the downloads of `make dist` (two archives and the Debian package),
+# and an e-book of each system packed from the sample PDFs.
 #
 #   tools/repro.sh [WORK]      WORK defaults to build/repro; JOBS sets the build's jobs
 #
@@ -80,6 +80,12 @@ explain() {
     tar -tvzf "$a" >"$work/a.txt"
     tar -tvzf "$b" >"$work/b.txt"
     echo "  tar -tv, first lines that differ:"
+    diff "$work/a.txt" "$work/b.txt" | grep '^[<>]' | head -n 8 | sed 's/^/    /'
+    ;;
+  *.deb)
+    { dpkg-deb -I "$a" && dpkg-deb -c "$a"; } >"$work/a.txt" 2>&1 || true
+    { dpkg-deb -I "$b" && dpkg-deb -c "$b"; } >"$work/b.txt" 2>&1 || true
+    echo "  dpkg-deb -I and -c, first lines that differ:"
     diff "$work/a.txt" "$work/b.txt" | grep '^[<>]' | head -n 8 | sed 's/^/    /'
     ;;
   *.zip)

@@ -19,15 +19,15 @@ inline constexpr std::string_view kRequiredLabel = "必需";
 inline constexpr std::string_view kHelpFlag = "显示本帮助后退出";
 inline constexpr std::string_view kVersionFlag = "显示版本后退出";
 inline constexpr std::string_view kPackSummary =
-    "把 PDF 文件和文件夹中的 PDF 文件按顺序打包成一本电子书";
+    "把 PDF 文件、文件夹中的 PDF 文件和电子书中的各篇按顺序打包成一本电子书";
 inline constexpr std::string_view kNameOption = "书名（必需）";
 inline constexpr std::string_view kForOption =
     "电子书在哪种系统上阅读：windows 或 linux，默认为本系统；取程序旁的阅读器";
 inline constexpr std::string_view kStubOption = "阅读器文件，默认按 --for 取程序旁的阅读器";
 inline constexpr std::string_view kOutDirOption = "电子书写到这个文件夹，默认为当前文件夹";
 inline constexpr std::string_view kPathsArgument =
-    "PDF 文件（名字以 .pdf 结尾，不分大小写）或文件夹（取其中的 PDF 文件，按名字排序），"
-    "按给出的顺序收入";
+    "PDF 文件（名字以 .pdf 结尾，不分大小写）、文件夹（取其中的 PDF 文件，按名字排序）"
+    "或电子书（不论名字，按原顺序和标题取其中各篇），按给出的顺序收入";
 inline constexpr std::string_view kListSummary =
     "列出电子书的书名和其中每个 PDF 文件的位置、长度和标题";
 inline constexpr std::string_view kExtractSummary =

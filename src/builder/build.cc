@@ -212,7 +212,7 @@ BuildResult create_working_file(const std::string& path, const std::string& stub
 }
 
 // Streams one PDF to its place, checking that its file is still the one that was indexed.
-BuildResult copy_pdf(File& out, const Source& source, std::uint64_t position, std::uint64_t& done,
+BuildResult copy_pdf(File& out, const Source& source, std::uint64_t offset, std::uint64_t& done,
                      std::uint64_t total, const BuildRequest& request) {
   Error err;
   auto in = File::open_read(source.path, err);
@@ -220,7 +220,7 @@ BuildResult copy_pdf(File& out, const Source& source, std::uint64_t position, st
   auto size = in->size(err);
   if (!size) return failed_on(Step::copy_pdf, source.path, err);
   if (*size != source.file_size) return failed(Step::copy_pdf, source.changed, source.path);
-  if (!out.seek(position - 1, err)) return failed(Step::write_pdf, Cause::system, out.path(), err);
+  if (!out.seek(offset, err)) return failed(Step::write_pdf, Cause::system, out.path(), err);
   const platform::Copy copy =
       out.copy_from(*in, source.offset, source.size, err, [&](std::uint64_t piece) {
         done += piece;
@@ -285,18 +285,18 @@ BuildResult make_index(const BuildRequest& request, const std::vector<Source>& s
 BuildResult write_payload(File& out, const std::string& stub, const std::vector<Source>& sources,
                           std::uint64_t payload, const BuildRequest& request) {
   Error err;
-  if (!out.write_at_position(1, stub.data(), stub.size(), err)) {
+  if (!out.write_at(0, stub.data(), stub.size(), err)) {
     return failed(Step::write_stub, Cause::system, out.path(), err);
   }
   std::uint64_t done = 0;
   if (request.progress) request.progress(0, payload);
-  std::uint64_t position = kPayloadPosition;
+  std::uint64_t offset = kPayloadOffset;
   for (const auto& source : sources) {
-    if (auto r = copy_pdf(out, source, position, done, payload, request);
+    if (auto r = copy_pdf(out, source, offset, done, payload, request);
         r.failure.cause != Cause::none) {
       return r;
     }
-    position += source.size;
+    offset += source.size;
   }
   return {};
 }

@@ -42,6 +42,8 @@ struct IndexEntry {
   std::string title;           // UTF-8
   std::uint64_t position = 0;  // 1-based
   std::uint64_t length = 0;
+  // Where the PDF starts in the file, 0-based, as every file operation counts.
+  std::uint64_t offset() const { return position - 1; }
   bool operator==(const IndexEntry&) const = default;
 };
 

@@ -11,6 +11,7 @@
 #include "container/format.h"
 #include "links/code_list.h"
 #include "platform/file.h"
+#include "platform/text.h"
 
 namespace app {
 

@@ -68,7 +68,7 @@ struct Usage {
 int report_usage(const Usage& usage, Streams& streams) {
   std::string program =
       std::string(kProgramName) + (usage.command.empty() ? "" : " " + usage.command);
-  streams.err << platform::fill(platform::texts::kUsageError, {usage.message, program});
+  streams.err << platform::fill(texts::kUsageError, {usage.message, program});
   return platform::kExitUsage;
 }
 
@@ -367,7 +367,7 @@ int no_command(CommandLine& line, Streams& streams) {
   auto extras = line.app.remaining();
   if (!extras.empty()) {
     return report_usage(
-        {"", fill(platform::texts::kUnknownCommand, {platform::quoted(extras.front())})}, streams);
+        {"", fill(texts::kUnknownCommand, {platform::quoted(extras.front())})}, streams);
   }
   streams.err << line.app.help();
   return report_usage({"", text(texts::kNeedCommand)}, streams);
@@ -405,7 +405,7 @@ int run_command(CommandLine& line, std::vector<std::string> names, Streams& stre
   }
   if (!names.empty()) {
     return report_usage(
-        {name, fill(platform::texts::kTooManyWords, {platform::quoted(shown(names.front(), 40))})},
+        {name, fill(texts::kTooManyWords, {platform::quoted(shown(names.front(), 40))})},
         streams);
   }
   if (ebook.empty()) return report_usage({name, text(texts::kNeedEbook)}, streams);

@@ -31,7 +31,7 @@ std::wstring wide(std::string_view utf8) {
 }
 
 void tell(HWND owner, const std::string& text, UINT icon) {
-  MessageBoxW(owner, wide(text).c_str(), wide(platform::texts::kMessageTitle).c_str(),
+  MessageBoxW(owner, wide(text).c_str(), wide(texts::kMessageTitle).c_str(),
               MB_OK | icon);
 }
 
@@ -308,7 +308,7 @@ class ReaderWindow {
       const std::string name = platform::base_name(path);
       const std::string text =
           platform::fill(texts::kChangedCopy, {platform::quoted(name), platform::shown(folder_)});
-      if (MessageBoxW(window_, wide(text).c_str(), wide(platform::texts::kMessageTitle).c_str(),
+      if (MessageBoxW(window_, wide(text).c_str(), wide(texts::kMessageTitle).c_str(),
                       MB_YESNO | MB_ICONINFORMATION) != IDYES)
         continue;
       platform::Error err;

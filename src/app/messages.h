@@ -27,6 +27,9 @@ inline constexpr std::string_view kPathTooLong =
 // After a drop that filled the list: the most it holds, and how many files stayed out.
 inline constexpr std::string_view kListFull =
     "列表已满（最多 {} 个文件），还有 {} 个文件没有加入。";
+// After a drop, for a file left out by the add-file rule; "{}": the file, quoted.
+inline constexpr std::string_view kNotTaken =
+    "{}既不是电子书，名字也不以 .pdf 或 .PDF 结尾，没有加入。";
 
 // Captions of the window's controls.
 inline constexpr std::string_view kBuildButton = "生成PDF电子书";

@@ -252,12 +252,17 @@ BuildResult check_earlier_book(const std::string& final_path, bool& replaces_ear
   replaces_earlier = platform::path_exists(final_path);
   if (!replaces_earlier) return {};
   const container::ReadResult earlier = container::read_book(final_path);
-  // A disk that fails to read it says nothing about what it is.
-  if (earlier.error == container::ReadError::io && earlier.system.kind != ErrorKind::not_found)
-    return failed_on(Step::clean_up, final_path, earlier.system);
-  if (earlier.error != container::ReadError::none)
-    return failed(Step::clean_up, Cause::not_an_ebook, final_path);
-  return {};
+  switch (earlier.verdict()) {
+    case container::Verdict::book:
+      return {};
+    case container::Verdict::unreadable:
+      // A disk that fails to read it says nothing about what it is.
+      return failed_on(Step::clean_up, final_path, earlier.system);
+    case container::Verdict::no_book:
+    case container::Verdict::damaged:
+      break;
+  }
+  return failed(Step::clean_up, Cause::not_an_ebook, final_path);
 }
 
 // The index in code page 936 for PDFs of these sizes, which must leave the whole
@@ -324,7 +329,7 @@ BuildResult put_in_place(const std::string& working_path, const std::string& fin
   // The earlier book may have been moved away meanwhile; then this is a first build.
   if (replaces_earlier && platform::path_exists(final_path)) {
     // Look again: whatever stands there now is replaced, so it must still be an e-book.
-    if (container::read_book(final_path).error != container::ReadError::none) {
+    if (container::read_book(final_path).verdict() != container::Verdict::book) {
       return failed(Step::replace, Cause::not_an_ebook, final_path);
     }
     // One step: the folder holds the old book or the new one at every moment, and when
@@ -437,24 +442,6 @@ Failure check_request(const BuildRequest& request) {
     f.detail = std::move(problem);
   }
   return f;
-}
-
-Chapters read_chapters(const std::string& path) {
-  Chapters out;
-  container::ReadResult read = container::read_book(path);
-  if (!read.book) {
-    if (container::is_damaged_book(read)) {
-      out.kind = Chapters::Kind::damaged;
-      out.message = container::unreadable(path, read);
-    }
-    return out;
-  }
-  auto stamp = std::make_shared<booklist::BookStamp>(booklist::BookStamp{
-      read.book->file_size, read.book->index_offset, std::move(read.book->index_block)});
-  out.kind = Chapters::Kind::book;
-  for (auto& entry : read.book->entries)
-    out.entries.push_back({std::move(entry.title), path, entry.position - 1, entry.length, stamp});
-  return out;
 }
 
 std::string stub_path(const std::string& dir) {

@@ -328,9 +328,8 @@ int main(int argc, char** argv) {
   // A listing that never arrived is no success.
   platform::Error err;
   if (!platform::close_standard_output(err) && code == kExitOk) {
-    std::fputs(
-        (std::string(texts::kOutputFailed) + platform::describe(err) + "\n").c_str(),
-        stderr);
+    std::fputs((std::string(texts::kOutputFailed) + platform::describe(err) + "\n").c_str(),
+               stderr);
     code = kExitFailed;
   }
   return code;

@@ -31,8 +31,7 @@ std::wstring wide(std::string_view utf8) {
 }
 
 void tell(HWND owner, const std::string& text, UINT icon) {
-  MessageBoxW(owner, wide(text).c_str(), wide(texts::kMessageTitle).c_str(),
-              MB_OK | icon);
+  MessageBoxW(owner, wide(text).c_str(), wide(texts::kMessageTitle).c_str(), MB_OK | icon);
 }
 
 // The hourglass while a PDF is copied; nothing else runs meanwhile.
@@ -434,7 +433,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
                             platform::wide_to_utf8(kFolderPrefix));
   stub::OpenBook opened = stub::open_book(platform::executable_path());
   if (!opened.book) {
-    tell(nullptr, opened.message, opened.holds_no_book ? MB_ICONINFORMATION : MB_ICONERROR);
+    tell(nullptr, opened.message,
+         opened.verdict == container::Verdict::no_book ? MB_ICONINFORMATION : MB_ICONERROR);
     return 1;
   }
   // The shell may hand the PDF to a viewer through COM.

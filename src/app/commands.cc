@@ -8,9 +8,11 @@
 #include "app/messages.h"
 #include "booklist/names.h"
 #include "builder/build.h"
+#include "builder/input.h"
 #include "container/format.h"
 #include "links/code_list.h"
 #include "platform/file.h"
+#include "platform/text.h"
 
 namespace app {
 
@@ -29,8 +31,10 @@ namespace {
 // A book built over itself is gone once the new one takes its name: the chapters the list
 // took from it now come from the new book, which holds them in the list's order.
 void follow_rebuilt_book(booklist::BookList& books, const std::string& book) {
-  builder::Chapters rebuilt = builder::read_chapters(book);
-  if (rebuilt.entries.size() != static_cast<std::size_t>(books.count())) return;
+  builder::Input rebuilt = builder::read_input(book, builder::PdfNames::dialog);
+  if (rebuilt.kind != builder::Input::Kind::book ||
+      rebuilt.entries.size() != static_cast<std::size_t>(books.count()))
+    return;
   for (int i = 0; i < books.count(); ++i) {
     if (books.at(i).book && books.at(i).path == book)
       books.replace(i, std::move(rebuilt.entries[static_cast<std::size_t>(i)]));
@@ -92,23 +96,18 @@ void append_or_count(booklist::BookList& books, booklist::Entry entry, std::size
   if (!books.append(std::move(entry))) ++left_out;
 }
 
-// A folder's entries until the list is full; the scratch text ends as the last title
-// added when `scratch` is given. Counts the PDFs that did not fit.
-void add_folder_files(const std::string& folder, booklist::BookList& books, std::string* scratch,
-                      std::size_t& left_out) {
-  auto entries = booklist::folder_entries(folder);
-  if (!entries) return;
-  for (auto& entry : *entries) {
-    if (scratch && !books.full()) *scratch = entry.title;
-    append_or_count(books, std::move(entry), left_out);
-  }
-}
-
+// A folder's entries until the list is full, quietly; the scratch text ends as the last
+// title added.
 void add_folder(WindowState& state, Desktop& desktop) {
   auto folder = desktop.pick_folder();
   if (!folder || folder->empty()) return;
-  std::size_t left_out = 0;  // the button fills the list quietly
-  add_folder_files(*folder, state.books, &state.scratch, left_out);
+  auto entries = booklist::folder_entries(*folder);
+  if (!entries) return;
+  for (auto& entry : *entries) {
+    if (state.books.full()) break;
+    state.scratch = entry.title;
+    state.books.append(std::move(entry));
+  }
 }
 
 // The folder the user picks is where the books go from now on; the build says so if they
@@ -257,19 +256,22 @@ Changes drop_paths(std::vector<std::string> paths, WindowState& state, Desktop& 
     said += line;
   };
   for (const auto& path : paths) {
-    if (platform::is_folder(path)) {
-      add_folder_files(path, state.books, nullptr, left_out);
-      continue;
-    }
-    // An e-book by its content, whatever its name; then a PDF by the add-file rule.
-    builder::Chapters chapters = builder::read_chapters(path);
-    if (chapters.kind == builder::Chapters::Kind::book) {
-      for (auto& entry : chapters.entries) append_or_count(state.books, std::move(entry), left_out);
-    } else if (chapters.kind == builder::Chapters::Kind::damaged) {
-      say(chapters.message);
-    } else if (booklist::is_accepted_file(path)) {
-      append_or_count(state.books,
-                      {booklist::title_from_file_name(platform::base_name(path)), path}, left_out);
+    builder::Input input = builder::read_input(path, builder::PdfNames::dialog);
+    switch (input.kind) {
+      case builder::Input::Kind::folder:
+      case builder::Input::Kind::book:
+      case builder::Input::Kind::pdf:
+        for (auto& entry : input.entries) append_or_count(state.books, std::move(entry), left_out);
+        break;
+      case builder::Input::Kind::empty_folder:
+      case builder::Input::Kind::unlisted_folder:
+        break;  // as quiet as the add-folder button
+      case builder::Input::Kind::damaged_book:
+        say(input.message);
+        break;
+      case builder::Input::Kind::not_taken:
+        say(platform::fill(text::kNotTaken, {platform::quoted(path)}));
+        break;
     }
   }
   if (left_out > 0) {

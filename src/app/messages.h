@@ -3,7 +3,6 @@
 
 #include <string_view>
 
-#include "platform/text.h"
 #include "version.h"
 
 // A macro, so the caption can be put together with the version at compile time.
@@ -11,14 +10,16 @@
 
 namespace app::text {
 
-using platform::texts::kMessageTitle;
+// The caption of every message.
+inline constexpr std::string_view kMessageTitle = "提示";
 inline constexpr std::string_view kStubMissing = "重要文件丢失，请到作者主页下载最新版！";
 inline constexpr std::string_view kBuilt = "已成功生成PDF电子书！";
 inline constexpr std::string_view kCaption = TARVELLO_PRODUCT_TITLE " V" TARVELLO_VERSION;
 // After kCaption while a build runs; "{}": the percent done.
 inline constexpr std::string_view kBuilding = " - 正在生成 {}%";
 inline constexpr std::string_view kOpenDialogTitle = "打开PDF文件";
-using platform::texts::kPdfFilterLabel;
+// The file type the open-file dialog offers.
+inline constexpr std::string_view kPdfFilterLabel = "PDF文件(*.pdf)";
 // "{}": the most characters a path the program uses may have. The path follows.
 inline constexpr std::string_view kPathTooLong =
     "所选路径超过 {} 个字符，本程序无法使用，请把文件移到路径较短的文件夹中：\n";
@@ -26,6 +27,9 @@ inline constexpr std::string_view kPathTooLong =
 // After a drop that filled the list: the most it holds, and how many files stayed out.
 inline constexpr std::string_view kListFull =
     "列表已满（最多 {} 个文件），还有 {} 个文件没有加入。";
+// After a drop, for a file left out by the add-file rule; "{}": the file, quoted.
+inline constexpr std::string_view kNotTaken =
+    "{}既不是电子书，名字也不以 .pdf 或 .PDF 结尾，没有加入。";
 
 // On a readers choice whose reader is missing: "{}" the reader, quoted.
 inline constexpr std::string_view kReaderMissingTip =

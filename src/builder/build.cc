@@ -212,7 +212,7 @@ BuildResult create_working_file(const std::string& path, const std::string& stub
 }
 
 // Streams one PDF to its place, checking that its file is still the one that was indexed.
-BuildResult copy_pdf(File& out, const Source& source, std::uint64_t position, std::uint64_t& done,
+BuildResult copy_pdf(File& out, const Source& source, std::uint64_t offset, std::uint64_t& done,
                      std::uint64_t total, const BuildRequest& request) {
   Error err;
   auto in = File::open_read(source.path, err);
@@ -220,7 +220,7 @@ BuildResult copy_pdf(File& out, const Source& source, std::uint64_t position, st
   auto size = in->size(err);
   if (!size) return failed_on(Step::copy_pdf, source.path, err);
   if (*size != source.file_size) return failed(Step::copy_pdf, source.changed, source.path);
-  if (!out.seek(position - 1, err)) return failed(Step::write_pdf, Cause::system, out.path(), err);
+  if (!out.seek(offset, err)) return failed(Step::write_pdf, Cause::system, out.path(), err);
   const platform::Copy copy =
       out.copy_from(*in, source.offset, source.size, err, [&](std::uint64_t piece) {
         done += piece;
@@ -252,12 +252,17 @@ BuildResult check_earlier_book(const std::string& final_path, bool& replaces_ear
   replaces_earlier = platform::path_exists(final_path);
   if (!replaces_earlier) return {};
   const container::ReadResult earlier = container::read_book(final_path);
-  // A disk that fails to read it says nothing about what it is.
-  if (earlier.error == container::ReadError::io && earlier.system.kind != ErrorKind::not_found)
-    return failed_on(Step::clean_up, final_path, earlier.system);
-  if (earlier.error != container::ReadError::none)
-    return failed(Step::clean_up, Cause::not_an_ebook, final_path);
-  return {};
+  switch (earlier.verdict()) {
+    case container::Verdict::book:
+      return {};
+    case container::Verdict::unreadable:
+      // A disk that fails to read it says nothing about what it is.
+      return failed_on(Step::clean_up, final_path, earlier.system);
+    case container::Verdict::no_book:
+    case container::Verdict::damaged:
+      break;
+  }
+  return failed(Step::clean_up, Cause::not_an_ebook, final_path);
 }
 
 // The index in code page 936 for PDFs of these sizes, which must leave the whole
@@ -285,18 +290,18 @@ BuildResult make_index(const BuildRequest& request, const std::vector<Source>& s
 BuildResult write_payload(File& out, const std::string& stub, const std::vector<Source>& sources,
                           std::uint64_t payload, const BuildRequest& request) {
   Error err;
-  if (!out.write_at_position(1, stub.data(), stub.size(), err)) {
+  if (!out.write_at(0, stub.data(), stub.size(), err)) {
     return failed(Step::write_stub, Cause::system, out.path(), err);
   }
   std::uint64_t done = 0;
   if (request.progress) request.progress(0, payload);
-  std::uint64_t position = kPayloadPosition;
+  std::uint64_t offset = kPayloadOffset;
   for (const auto& source : sources) {
-    if (auto r = copy_pdf(out, source, position, done, payload, request);
+    if (auto r = copy_pdf(out, source, offset, done, payload, request);
         r.failure.cause != Cause::none) {
       return r;
     }
-    position += source.size;
+    offset += source.size;
   }
   return {};
 }
@@ -324,7 +329,7 @@ BuildResult put_in_place(const std::string& working_path, const std::string& fin
   // The earlier book may have been moved away meanwhile; then this is a first build.
   if (replaces_earlier && platform::path_exists(final_path)) {
     // Look again: whatever stands there now is replaced, so it must still be an e-book.
-    if (container::read_book(final_path).error != container::ReadError::none) {
+    if (container::read_book(final_path).verdict() != container::Verdict::book) {
       return failed(Step::replace, Cause::not_an_ebook, final_path);
     }
     // One step: the folder holds the old book or the new one at every moment, and when
@@ -437,24 +442,6 @@ Failure check_request(const BuildRequest& request) {
     f.detail = std::move(problem);
   }
   return f;
-}
-
-Chapters read_chapters(const std::string& path) {
-  Chapters out;
-  container::ReadResult read = container::read_book(path);
-  if (!read.book) {
-    if (container::is_damaged_book(read)) {
-      out.kind = Chapters::Kind::damaged;
-      out.message = container::unreadable(path, read);
-    }
-    return out;
-  }
-  auto stamp = std::make_shared<booklist::BookStamp>(booklist::BookStamp{
-      read.book->file_size, read.book->index_offset, std::move(read.book->index_block)});
-  out.kind = Chapters::Kind::book;
-  for (auto& entry : read.book->entries)
-    out.entries.push_back({std::move(entry.title), path, entry.position - 1, entry.length, stamp});
-  return out;
 }
 
 std::string stub_path(const std::string& dir) {

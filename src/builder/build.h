@@ -96,17 +96,6 @@ Failure check_request(const BuildRequest& request);
 // create is changed; the structured failure says where and why.
 BuildResult write_ebook(const BuildRequest& request);
 
-// What a file given to a book list is by its content: an e-book brings its chapters,
-// under the titles it stores and as ranges of its bytes; a damaged one brings the
-// readers' sentence for its damage and no chapters; anything else is no e-book.
-struct Chapters {
-  enum class Kind { not_a_book, book, damaged };
-  Kind kind = Kind::not_a_book;
-  std::vector<booklist::Entry> entries;
-  std::string message;  // for damaged
-};
-Chapters read_chapters(const std::string& path);
-
 // books.ini in `dir`.
 std::string stub_path(const std::string& dir);
 

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "booklist/book_list.h"
-#include "booklist/names.h"
 #include "builder/build.h"
+#include "builder/input.h"
 #include "cli/progress.h"
 #include "cli/texts.h"
 #include "container/extract.h"
@@ -68,7 +68,7 @@ struct Usage {
 int report_usage(const Usage& usage, Streams& streams) {
   std::string program =
       std::string(kProgramName) + (usage.command.empty() ? "" : " " + usage.command);
-  streams.err << platform::fill(platform::texts::kUsageError, {usage.message, program});
+  streams.err << platform::fill(texts::kUsageError, {usage.message, program});
   return platform::kExitUsage;
 }
 
@@ -93,30 +93,27 @@ struct PackArgs {
 };
 
 // Each path is a PDF file, an e-book whose chapters go in, or a folder whose PDFs go in,
-// in the folder listing's order.
+// in the folder listing's order; anything else refuses the whole command.
 // A problem is returned rather than printed, so nothing is half done.
 std::variant<std::vector<booklist::Entry>, Usage, std::string> collect_entries(
     const std::vector<std::string>& paths) {
   std::vector<booklist::Entry> entries;
   for (const auto& path : paths) {
-    if (platform::is_folder(path)) {
-      auto listed = booklist::folder_entries(path);
-      if (!listed) return fill(texts::kFolderUnreadable, {platform::quoted(path)});
-      if (listed->empty()) return fill(texts::kFolderEmpty, {platform::quoted(path)});
-      std::move(listed->begin(), listed->end(), std::back_inserter(entries));
-    } else {
-      // An e-book by its content, whatever its name, brings its chapters.
-      builder::Chapters chapters = builder::read_chapters(path);
-      if (chapters.kind == builder::Chapters::Kind::damaged) return chapters.message;
-      if (chapters.kind == builder::Chapters::Kind::book) {
-        std::move(chapters.entries.begin(), chapters.entries.end(), std::back_inserter(entries));
-        continue;
-      }
-      std::string name = platform::base_name(path);
-      if (!booklist::matches_pdf_pattern(name)) {
+    builder::Input input = builder::read_input(path, builder::PdfNames::pattern);
+    switch (input.kind) {
+      case builder::Input::Kind::folder:
+      case builder::Input::Kind::book:
+      case builder::Input::Kind::pdf:
+        std::move(input.entries.begin(), input.entries.end(), std::back_inserter(entries));
+        break;
+      case builder::Input::Kind::unlisted_folder:
+        return fill(texts::kFolderUnreadable, {platform::quoted(path)});
+      case builder::Input::Kind::empty_folder:
+        return fill(texts::kFolderEmpty, {platform::quoted(path)});
+      case builder::Input::Kind::damaged_book:
+        return input.message;
+      case builder::Input::Kind::not_taken:
         return Usage{"pack", fill(texts::kNotAnInput, {platform::quoted(path)})};
-      }
-      entries.push_back({booklist::title_from_file_name(name), path});
     }
   }
   return entries;
@@ -174,7 +171,7 @@ int pack(const PackArgs& args, Streams& streams, const std::string& exe_dir) {
 std::optional<container::Book> open_book(const std::string& path, Streams& streams,
                                          std::optional<platform::File>* keep = nullptr) {
   container::ReadResult result = container::read_book(path, keep);
-  if (result.error != container::ReadError::none || !result.book) {
+  if (result.verdict() != container::Verdict::book) {
     report_failure(container::unreadable(path, result), streams);
     return std::nullopt;
   }
@@ -366,8 +363,8 @@ std::optional<int> parse(CommandLine& line, std::vector<std::string> words, Stre
 int no_command(CommandLine& line, Streams& streams) {
   auto extras = line.app.remaining();
   if (!extras.empty()) {
-    return report_usage(
-        {"", fill(platform::texts::kUnknownCommand, {platform::quoted(extras.front())})}, streams);
+    return report_usage({"", fill(texts::kUnknownCommand, {platform::quoted(extras.front())})},
+                        streams);
   }
   streams.err << line.app.help();
   return report_usage({"", text(texts::kNeedCommand)}, streams);
@@ -405,8 +402,7 @@ int run_command(CommandLine& line, std::vector<std::string> names, Streams& stre
   }
   if (!names.empty()) {
     return report_usage(
-        {name, fill(platform::texts::kTooManyWords, {platform::quoted(shown(names.front(), 40))})},
-        streams);
+        {name, fill(texts::kTooManyWords, {platform::quoted(shown(names.front(), 40))})}, streams);
   }
   if (ebook.empty()) return report_usage({name, text(texts::kNeedEbook)}, streams);
   if (command == line.list_command) return list(ebook, streams);

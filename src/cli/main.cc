@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/texts.h"
 #include "platform/file.h"
 #include "platform/text.h"
 
@@ -161,7 +162,7 @@ int main() {
   if (finished) SetEvent(finished);
   // What could not be written out is no success.
   if (!out.flush() && code == platform::kExitOk) {
-    err << platform::texts::kOutputFailed << platform::system_message(GetLastError()) << "\n";
+    err << cli::texts::kOutputFailed << platform::system_message(GetLastError()) << "\n";
     code = platform::kExitFailed;
   }
   err.flush();
@@ -201,7 +202,7 @@ int main(int argc, char** argv) {
   // writes straight into the C library's stdout, which says why when it is closed.
   platform::Error err;
   if (!platform::close_standard_output(err) && code == platform::kExitOk) {
-    std::cerr << platform::texts::kOutputFailed << platform::describe(err) << "\n";
+    std::cerr << cli::texts::kOutputFailed << platform::describe(err) << "\n";
     code = platform::kExitFailed;
   }
   return code;

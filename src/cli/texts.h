@@ -36,7 +36,12 @@ inline constexpr std::string_view kCheckSummary = "检查电子书的结构是�
 inline constexpr std::string_view kEbookArgument = "电子书文件";
 inline constexpr std::string_view kDirArgument = "目标文件夹，须已存在";
 
-// What is wrong with the command line, for platform::texts::kUsageError.
+// What is wrong with the command line: what was wrong, then the program's name. The
+// reader says it the same way.
+inline constexpr std::string_view kUsageError = "用法错误：{}\n请运行“{} --help”查看用法。\n";
+// What goes into kUsageError. "{}": the word, quoted.
+inline constexpr std::string_view kUnknownCommand = "没有{}这个命令";
+inline constexpr std::string_view kTooManyWords = "多余的参数{}";
 inline constexpr std::string_view kOptionTwice = "选项 {} 只能给一次";
 inline constexpr std::string_view kOptionNeedsValue = "选项 {} 缺少取值";
 // "{}": what the parser said.
@@ -58,6 +63,8 @@ inline constexpr std::string_view kFolderUnreadable = "无法读取文件夹{}�
 inline constexpr std::string_view kFolderEmpty = "文件夹{}里没有 PDF 文件。";
 // "{}": container::texts::kIntact, then how many PDFs the book holds.
 inline constexpr std::string_view kChecked = "{}：{} 个文件\n";
+// Before the reason, when what was printed could not be written out.
+inline constexpr std::string_view kOutputFailed = "无法输出结果：";
 // "{}": what went wrong (out of memory and the like).
 inline constexpr std::string_view kInternalError = "内部错误：{}\n";
 

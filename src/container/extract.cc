@@ -111,7 +111,7 @@ ExtractFailure extract_entry(platform::File& book, const IndexEntry& entry,
   }
   std::uint64_t done = 0;
   const platform::Copy copy = out->copy_from(
-      book, entry.position - 1, entry.length, failure.system,
+      book, entry.offset(), entry.length, failure.system,
       [&](std::uint64_t n) { return !progress || progress(done += n, entry.length); });
   // Some file systems report a failed write only when the file is closed.
   if (copy == platform::Copy::done && out->close(failure.system)) return failure;

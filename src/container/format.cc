@@ -257,12 +257,6 @@ ReadResult read_tail(platform::File& file, std::uint64_t end) {
   return result;
 }
 
-// Failures that say only that no index ends here, not that a found index is damaged.
-bool no_index_here(ReadError error) {
-  return error == ReadError::bad_trailer || error == ReadError::index_too_large ||
-         error == ReadError::index_not_cp936 || error == ReadError::no_name_line;
-}
-
 }  // namespace
 
 ReadResult read_book(platform::File& file) {
@@ -279,7 +273,8 @@ ReadResult read_book(platform::File& file) {
   } else {
     // The signer padded the book with zero bytes up to a multiple of 8 before the table.
     // The trailer may end in zero bytes itself, so each possible padding is tried, the
-    // shortest first; any other byte before the table is not ours.
+    // shortest first; any other byte before the table is not ours, and nor is a tail that
+    // reads as no index, or as a damaged one, under every padding.
     constexpr std::uint64_t kMaxPadding = 7;
     const std::uint64_t table = signature.table_offset;
     const std::uint64_t n = std::min(table, kMaxPadding);
@@ -297,7 +292,6 @@ ReadResult read_book(platform::File& file) {
         result = std::move(tried);
         break;
       }
-      if (!no_index_here(tried.error) && no_index_here(result.error)) result = std::move(tried);
     }
     if (result.error == ReadError::junk_before_signature) return result;
   }
@@ -371,19 +365,32 @@ std::string unreadable(const std::string& path, const ReadResult& result) {
   return fill(texts::kUnreadableBook, {platform::quoted(path), describe(result)});
 }
 
-bool is_damaged_book(const ReadResult& result) {
-  switch (result.error) {
-    case ReadError::io:
-      return result.system.kind != platform::ErrorKind::not_found;
+Verdict ReadResult::verdict() const {
+  switch (error) {
     case ReadError::none:
-    case ReadError::too_small:
+      return Verdict::book;
+    case ReadError::io:
+      // A file that is not there holds no book; one the disk fails to read may.
+      return system.kind == platform::ErrorKind::not_found ? Verdict::no_book : Verdict::unreadable;
+    case ReadError::too_small:  // the reader on its own, or a book cut before its first PDF
     case ReadError::not_ordinary:
     case ReadError::too_large:
-    case ReadError::junk_before_signature:
-      return false;
-    default:
-      return !no_index_here(result.error);
+    case ReadError::bad_trailer:  // these four: no index ends here
+    case ReadError::index_too_large:
+    case ReadError::index_not_cp936:
+    case ReadError::no_name_line:
+    case ReadError::junk_before_signature:  // a signed program that carries no book of ours
+      return Verdict::no_book;
+    case ReadError::bad_line:
+    case ReadError::number_overflow:
+    case ReadError::no_entries:
+    case ReadError::entry_outside:
+    case ReadError::not_contiguous:
+    case ReadError::too_many_entries:
+    case ReadError::bad_signature:
+      return Verdict::damaged;
   }
+  return Verdict::damaged;
 }
 
 }  // namespace container

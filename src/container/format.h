@@ -42,6 +42,8 @@ struct IndexEntry {
   std::string title;           // UTF-8
   std::uint64_t position = 0;  // 1-based
   std::uint64_t length = 0;
+  // Where the PDF starts in the file, 0-based, as every file operation counts.
+  std::uint64_t offset() const { return position - 1; }
   bool operator==(const IndexEntry&) const = default;
 };
 
@@ -83,11 +85,22 @@ struct Book {
   std::string index_block;      // the index bytes as read, code page 936
 };
 
+// What a file is as an e-book: the one answer every reader of a book acts on. The
+// ReadError behind it says why, for describe().
+enum class Verdict {
+  book,        // a whole e-book
+  no_book,     // none is there: too short to hold one (the reader on its own), no index
+               // ends it, no ordinary file, or no file at all
+  damaged,     // an index or a signature is there, and it is damaged
+  unreadable,  // the system failed to read it (ReadResult::system says why)
+};
+
 struct ReadResult {
   ReadError error = ReadError::none;
   std::size_t line = 0;    // 1-based index line where the damage is, when it is in a line
   platform::Error system;  // for ReadError::io
   std::optional<Book> book;
+  Verdict verdict() const;
 };
 
 // Parses an index block for a file of `file_size` bytes whose index starts at
@@ -113,15 +126,5 @@ ReadResult read_book(const std::string& path, std::optional<platform::File>* kee
 std::string describe(const ReadResult& result);
 // The sentence for a book at `path` that cannot be read: 无法读取电子书“…”：<describe>。
 std::string unreadable(const std::string& path, const ReadResult& result);
-
-// True when the file read as an e-book whose index is damaged, or is there and could not
-// be read; false when it is missing, no e-book (too short, no index at its end) or whole.
-bool is_damaged_book(const ReadResult& result);
-
-// True when `book` says nothing of its own: the reader on its own, or what is left of a
-// book cut before its first PDF.
-inline bool holds_no_book(const ReadResult& result) {
-  return result.error == ReadError::too_small;
-}
 
 }  // namespace container

@@ -478,9 +478,8 @@ bool File::write(const void* data, std::size_t n, Error& err) {
          seek(offset + n, err);
 }
 
-bool File::write_at_position(std::uint64_t position, const void* data, std::size_t n, Error& err) {
-  if (position == 0) return fail(err, EINVAL);  // positions count from 1
-  return seek(position - 1, err) && write(data, n, err);
+bool File::write_at(std::uint64_t offset, const void* data, std::size_t n, Error& err) {
+  return seek(offset, err) && write(data, n, err);
 }
 
 bool File::seek(std::uint64_t offset, Error& err) {

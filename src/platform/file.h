@@ -173,8 +173,8 @@ class File {
 
   // Writes all `n` bytes at the current position, which then stands after them.
   bool write(const void* data, std::size_t n, Error& err);
-  // Moves the current position to the 1-based `position` and writes there.
-  bool write_at_position(std::uint64_t position, const void* data, std::size_t n, Error& err);
+  // Moves the current position to 0-based `offset` and writes there.
+  bool write_at(std::uint64_t offset, const void* data, std::size_t n, Error& err);
   bool seek(std::uint64_t offset, Error& err);
 
   // Writes everything written so far through to the disk.

@@ -1,6 +1,6 @@
-// What every program of the family says the same way: the exit codes, the caption of its
-// messages, the usage error, the system's errors, and how a name from a file is shown to
-// a person.
+// What every program of the family does the same way: the exit codes, the system's
+// errors in words, and how a name from a file is shown to a person. The sentences of each
+// program are in its own texts.
 #pragma once
 
 #include <cstddef>
@@ -18,19 +18,6 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
 
 namespace texts {
-inline constexpr std::string_view kMessageTitle = "提示";
-// The same, ready for a W call where nothing may be allocated (out of memory).
-inline constexpr wchar_t kMessageTitleWide[] = L"提示";
-// Each "{}" is filled in turn: what was wrong, then the program's name.
-inline constexpr std::string_view kUsageError = "用法错误：{}\n请运行“{} --help”查看用法。\n";
-// Before the reason, when what a program printed could not be written out.
-inline constexpr std::string_view kOutputFailed = "无法输出结果：";
-// Usage problems that the reader and tarvello-cli both meet; "{}": the word, quoted.
-inline constexpr std::string_view kUnknownCommand = "没有{}这个命令";
-inline constexpr std::string_view kTooManyWords = "多余的参数{}";
-// The file type a dialog that picks or saves a PDF offers.
-inline constexpr std::string_view kPdfFilterLabel = "PDF文件(*.pdf)";
-
 // What went wrong, as describe() says it.
 inline constexpr std::string_view kNotFound = "文件或文件夹不存在";
 inline constexpr std::string_view kNoPermission = "没有权限";

@@ -46,7 +46,7 @@ int failure(const std::string& message) {
 }
 
 int usage(const std::string& program, const std::string& problem) {
-  std::fputs(fill(platform::texts::kUsageError, {problem, program}).c_str(), stderr);
+  std::fputs(fill(texts::kUsageError, {problem, program}).c_str(), stderr);
   return platform::kExitUsage;
 }
 
@@ -328,9 +328,8 @@ int main(int argc, char** argv) {
   // A listing that never arrived is no success.
   platform::Error err;
   if (!platform::close_standard_output(err) && code == kExitOk) {
-    std::fputs(
-        (std::string(platform::texts::kOutputFailed) + platform::describe(err) + "\n").c_str(),
-        stderr);
+    std::fputs((std::string(texts::kOutputFailed) + platform::describe(err) + "\n").c_str(),
+               stderr);
     code = kExitFailed;
   }
   return code;

@@ -31,8 +31,7 @@ std::wstring wide(std::string_view utf8) {
 }
 
 void tell(HWND owner, const std::string& text, UINT icon) {
-  MessageBoxW(owner, wide(text).c_str(), wide(platform::texts::kMessageTitle).c_str(),
-              MB_OK | icon);
+  MessageBoxW(owner, wide(text).c_str(), wide(texts::kMessageTitle).c_str(), MB_OK | icon);
 }
 
 // The hourglass while a PDF is copied; nothing else runs meanwhile.
@@ -308,7 +307,7 @@ class ReaderWindow {
       const std::string name = platform::base_name(path);
       const std::string text =
           platform::fill(texts::kChangedCopy, {platform::quoted(name), platform::shown(folder_)});
-      if (MessageBoxW(window_, wide(text).c_str(), wide(platform::texts::kMessageTitle).c_str(),
+      if (MessageBoxW(window_, wide(text).c_str(), wide(texts::kMessageTitle).c_str(),
                       MB_YESNO | MB_ICONINFORMATION) != IDYES)
         continue;
       platform::Error err;
@@ -434,7 +433,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
                             platform::wide_to_utf8(kFolderPrefix));
   stub::OpenBook opened = stub::open_book(platform::executable_path());
   if (!opened.book) {
-    tell(nullptr, opened.message, opened.holds_no_book ? MB_ICONINFORMATION : MB_ICONERROR);
+    tell(nullptr, opened.message,
+         opened.verdict == container::Verdict::no_book ? MB_ICONINFORMATION : MB_ICONERROR);
     return 1;
   }
   // The shell may hand the PDF to a viewer through COM.

@@ -14,18 +14,24 @@ OpenBook open_book(const std::string& path) {
     return out;
   }
   container::ReadResult result = container::read_book(*file);
-  if (result.error == container::ReadError::none) {
-    out.file = std::move(file);
-    out.book = std::move(result.book);
-  } else if (container::holds_no_book(result)) {
-    // Shorter than the reader's own region: the reader alone, or what is left of a book
-    // cut before its first PDF. Either way there is nothing to read.
-    out.holds_no_book = true;
-    out.message = std::string(texts::kNoBook);
-  } else if (result.error == container::ReadError::io) {
-    out.message = std::string(texts::kUnreadable) + platform::describe(result.system);
-  } else {
-    out.message = platform::fill(texts::kDamaged, {container::describe(result)});
+  out.verdict = result.verdict();
+  // Past the reader's own region, what follows it was meant to be a book.
+  if (out.verdict == container::Verdict::no_book && result.error != container::ReadError::too_small)
+    out.verdict = container::Verdict::damaged;
+  switch (out.verdict) {
+    case container::Verdict::book:
+      out.file = std::move(file);
+      out.book = std::move(result.book);
+      break;
+    case container::Verdict::no_book:
+      out.message = std::string(texts::kNoBook);
+      break;
+    case container::Verdict::damaged:
+      out.message = platform::fill(texts::kDamaged, {container::describe(result)});
+      break;
+    case container::Verdict::unreadable:
+      out.message = std::string(texts::kUnreadable) + platform::describe(result.system);
+      break;
   }
   return out;
 }

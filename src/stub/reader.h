@@ -18,8 +18,10 @@ namespace stub {
 struct OpenBook {
   std::optional<platform::File> file;
   std::optional<container::Book> book;
-  bool holds_no_book = false;  // the reader on its own, nothing behind it
-  std::string message;         // when there is no book, in Chinese
+  // The reader's own file starts with the reader, so it holds no book only when nothing
+  // is behind the reader; anything else there that is no book is a damaged one.
+  container::Verdict verdict = container::Verdict::unreadable;
+  std::string message;  // when there is no book, in Chinese
 };
 
 // Reads the trailer and index of the file at `path`, never its payload.

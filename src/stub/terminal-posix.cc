@@ -74,7 +74,7 @@ std::optional<int> ended_within(pid_t pid, int milliseconds) {
 void report(const std::string& text) {
   std::fputs((text + "\n").c_str(), stderr);
   int error = 0;
-  if (auto pid = spawn({"notify-send", std::string(platform::texts::kMessageTitle), text}, error))
+  if (auto pid = spawn({"notify-send", std::string(texts::kMessageTitle), text}, error))
     ended_within(*pid, 10000);
 }
 

@@ -3,9 +3,12 @@
 
 #include <string_view>
 
-#include "platform/text.h"
-
 namespace stub::texts {
+
+// The caption of every message, and the same ready for a W call where nothing may be
+// allocated (out of memory).
+inline constexpr std::string_view kMessageTitle = "提示";
+inline constexpr wchar_t kMessageTitleWide[] = L"提示";
 
 inline constexpr std::string_view kNoBook = "此文件不含电子书内容。";
 // "{}": what is wrong with it.
@@ -23,7 +26,8 @@ inline constexpr std::string_view kListLabel = "共 {} 个文件，双击一个�
 inline constexpr std::string_view kOpen = "打开";
 inline constexpr std::string_view kSaveAs = "另存为…";
 inline constexpr std::string_view kSaveTitle = "另存为";
-using platform::texts::kPdfFilterLabel;  // the window's own label
+// The file type the save dialog offers.
+inline constexpr std::string_view kPdfFilterLabel = "PDF文件(*.pdf)";
 inline constexpr std::string_view kAllFiles = "所有文件(*.*)";
 // The quoted file, then why; without a file, why alone.
 inline constexpr std::string_view kCannotSave = "无法保存{}：{}";
@@ -47,10 +51,14 @@ inline constexpr std::string_view kListHead = "《{}》，共 {} 个文件：\n"
 inline constexpr std::string_view kListLine = "{}. {}（{} 字节）\n";
 inline constexpr std::string_view kListHint =
     "用“{} open 序号”阅读其中一个文件，用“{} --help”查看全部用法。\n";
-using platform::texts::kUnknownCommand;  // the command line says the same
+// What is wrong with the command line, as tarvello-cli says it too: what was wrong, then
+// the program's name.
+inline constexpr std::string_view kUsageError = "用法错误：{}\n请运行“{} --help”查看用法。\n";
+// "{}": the word, quoted.
+inline constexpr std::string_view kUnknownCommand = "没有{}这个命令";
+inline constexpr std::string_view kTooManyWords = "多余的参数{}";
 inline constexpr std::string_view kNeedNumber = "open 后面要给出文件的序号";
 inline constexpr std::string_view kNeedFolder = "extract 后面要给出目标文件夹";
-using platform::texts::kTooManyWords;
 inline constexpr std::string_view kNoSuchEntry = "没有第 {} 个文件：本书共有 {} 个文件。\n";
 inline constexpr std::string_view kOpening = "已取出到{}，正在用默认程序打开。\n";
 inline constexpr std::string_view kNoOpener = "已取出到{}，但无法启动 xdg-open：{}\n";
@@ -60,6 +68,8 @@ inline constexpr std::string_view kExtracted = "已取出 {} 个文件到{}。\n
 // In a terminal, after the list: the number of files, then what was typed, quoted.
 inline constexpr std::string_view kAsk = "输入序号阅读（1-{}），直接回车结束：";
 inline constexpr std::string_view kAskAgain = "{}不是本书的序号：请输入 1 到 {} 之间的数字，或直接回车结束。\n";
+// Before the reason, when the list could not be written out.
+inline constexpr std::string_view kOutputFailed = "无法输出结果：";
 // Before a terminal the reader started itself in closes on a failure.
 inline constexpr std::string_view kPressEnter = "按回车键关闭。";
 

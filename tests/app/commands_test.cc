@@ -153,7 +153,7 @@ TEST(Commands, DroppedFilesFoldersAndBooksAreAddedInNaturalOrder) {
   const std::string folder = w.dir.file("节");
   std::filesystem::create_directory(std::filesystem::u8path(folder));
   for (const char* name :
-       {"第10章.pdf", "第9章.PDF", "Notes.Pdf", "节/第二节.Pdf", "节/第一节.pdf"})
+       {"第10章.pdf", "第9章.PDF", "Notes.Pdf", "notes.docx", "节/第二节.Pdf", "节/第一节.pdf"})
     write_file(w.dir.file(name), "%PDF");
   // An e-book by its content, whatever its name; a damaged one adds nothing and says why.
   write_file(w.dir.file("第11章.bin"), forge_book("书", {{"甲", "1"}, {"乙\x1b", "22"}}));
@@ -161,17 +161,22 @@ TEST(Commands, DroppedFilesFoldersAndBooksAreAddedInNaturalOrder) {
   damaged.replace(damaged.find("590000"), 6, "590001");
   write_file(w.dir.file("第12章.exe"), damaged);
   w.state.scratch = "kept";
-  // Files by the add-file rule, the folder by the add-folder rule, all by name.
-  EXPECT_TRUE(
-      app::drop_paths({w.dir.file("第10章.pdf"), w.dir.file("Notes.Pdf"), folder,
-                       w.dir.file("第9章.PDF"), w.dir.file("第12章.exe"), w.dir.file("第11章.bin")},
-                      w.state, w.desktop)
-          .titles);
+  // Files by the add-file rule, the folder by the add-folder rule, all by name; a file
+  // that is neither an e-book nor taken by the rule is named.
+  EXPECT_TRUE(app::drop_paths({w.dir.file("第10章.pdf"), w.dir.file("Notes.Pdf"), folder,
+                               w.dir.file("第9章.PDF"), w.dir.file("第12章.exe"),
+                               w.dir.file("第11章.bin"), w.dir.file("notes.docx")},
+                              w.state, w.desktop)
+                  .titles);
   EXPECT_EQ(w.titles(), "第9章 第10章 甲 乙\x1b 第一节 第二节 ");
   EXPECT_EQ(w.state.books.at(3).offset, 590000u);
   EXPECT_EQ(w.state.books.at(3).length, 2u);
+  const auto left_out = [&](const char* name) {
+    return "“" + w.dir.file(name) + "”既不是电子书，名字也不以 .pdf 或 .PDF 结尾，没有加入。\n";
+  };
   EXPECT_EQ(w.desktop.events,
-            std::vector<std::string>{message("无法读取电子书“" + w.dir.file("第12章.exe") +
+            std::vector<std::string>{message(left_out("notes.docx") + left_out("Notes.Pdf") +
+                                             "无法读取电子书“" + w.dir.file("第12章.exe") +
                                              "”：索引第 2 行所指的文件超出了内容区。")});
   EXPECT_EQ(w.state.scratch, "kept");
   // A full list takes what fits and says how much did not.

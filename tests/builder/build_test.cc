@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 
+#include "builder/input.h"
 #include "container/extract.h"
 #include "container/format.h"
 #include "platform/encoding.h"
@@ -136,15 +137,15 @@ TEST_F(Build, ARebuildReplacesTheEarlierBookAndAFailedOneKeepsIt) {
 
   // Rebuilt from itself: its chapter and a new PDF, the earlier book the source until the
   // new one replaces it. A chapter's book changed after it was read stops the build.
-  Chapters chapters = read_chapters(out.file("ab.exe"));
-  ASSERT_EQ(chapters.kind, Chapters::Kind::book);
+  Input chapters = read_input(out.file("ab.exe"), PdfNames::pattern);
+  ASSERT_EQ(chapters.kind, Input::Kind::book);
   chapters.entries.push_back({"c", pdf("c.pdf", "added")});
   ASSERT_TRUE(write_ebook(request("ab", chapters.entries)).ok);
   EXPECT_EQ(read_book(out.file("ab.exe")).book->entries,
             (std::vector<IndexEntry>{{"a", 590000, 6}, {"c", 590006, 5}}));
   EXPECT_EQ(read_file(out.file("ab.exe")).substr(kPayloadOffset, 11), "secondadded");
   // Changed as it was read, here one title's letter: the same size, another index.
-  chapters = read_chapters(out.file("ab.exe"));
+  chapters = read_input(out.file("ab.exe"), PdfNames::pattern);
   std::string changed = read_file(out.file("ab.exe"));
   changed[changed.rfind("c\xA1\xE1")] = 'C';
   write_file(out.file("ab.exe"), changed);
@@ -305,7 +306,8 @@ TEST(Faults, NoFailedCallLosesABookOrLeavesAFile) {
       // itself when rebuilt, of a copy elsewhere otherwise.
       write_file(in.file("b.pdf"), pattern_bytes(7, 3));
       write_file(in.file("旧.exe"), book);
-      request.entries = read_chapters(rebuild ? out.file("书.exe") : in.file("旧.exe")).entries;
+      request.entries =
+          read_input(rebuild ? out.file("书.exe") : in.file("旧.exe"), PdfNames::pattern).entries;
       request.entries.push_back({"b", in.file("b.pdf")});
       if (!rebuild) {
         platform::Error ignored;

@@ -251,9 +251,8 @@ TEST(Files, PositionsCopiesAndShortSources) {
   TempDir tmp;
   Error err;
   auto out = File::create_new(tmp.file("out"), err);
-  // Positions count from 1; what lies before a write is zeros.
-  ASSERT_TRUE(out->write_at_position(6, "xy", 2, err));
-  EXPECT_FALSE(out->write_at_position(0, "z", 1, err));
+  // What lies before a write is zeros.
+  ASSERT_TRUE(out->write_at(5, "xy", 2, err));
   char buf[8];
   EXPECT_FALSE(out->read_exact_at(5, buf, 3, err));  // only two bytes are there
   out->close();

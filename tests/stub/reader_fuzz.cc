@@ -80,7 +80,7 @@ void read_back(std::uint64_t offset, std::string_view tail) {
           pwrite(fd, tail.data(), tail.size(), static_cast<off_t>(offset)) ==
               static_cast<ssize_t>(tail.size()));
   const container::ReadResult result = container::read_book("/proc/self/fd/" + std::to_string(fd));
-  require(result.book.has_value() == (result.error == container::ReadError::none));
+  require(result.book.has_value() == (result.verdict() == container::Verdict::book));
   if (result.book) check_book(*result.book, offset + tail.size());
   require(!container::describe(result).empty());
 }

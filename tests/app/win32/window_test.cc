@@ -9,6 +9,7 @@
 #include "app/commands.h"
 #include "gui_kit.h"
 #include "links/code_list.h"
+#include "platform/text.h"
 #include "support/temp_dir.h"
 #include "version.h"
 

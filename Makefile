@@ -6,10 +6,10 @@
 
 JOBS ?= $(shell nproc)
 
-# Linux build and tests
+# Linux build and tests; the fuzzer takes the release's own clang (clang, clang++)
 DEBS_LINUX := cmake make g++ libgtest-dev libcli11-dev \
               qt6-base-dev qt6-translations-l10n fonts-wqy-microhei \
-              clang-14 libclang-rt-14-dev desktop-file-utils libglib2.0-bin \
+              clang libclang-rt-dev desktop-file-utils libglib2.0-bin \
               osslsigncode openssl python3
 # The Linux reader double-clicked: a virtual display, a terminal and someone who types
 DEBS_LINUX += xvfb xterm xdotool

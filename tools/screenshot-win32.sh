@@ -17,7 +17,7 @@ product=$(cd "${WIN32_BIN:-build/win32/bin}" && pwd)
 gui="$PWD/tests/wine/gui.sh"
 state="$build/gui"
 work="$state/work"
-sh "$gui" setup "$state"
+sh "$gui" setup "$state" "$product"
 trap 'sh "$gui" cleanup "$state"' EXIT
 
 # shoot OUTPUT SCENE [DPI]: the scene that win32_screenshot sets on a screen of DPI (96), cut

@@ -16,7 +16,7 @@ build=$(cd "${WIN64_BUILD:-build/win64}" && pwd)
 product=$(cd "${WIN32_BIN:-build/win32/bin}" && pwd)
 gui="$PWD/tests/wine/gui.sh"
 state="$build/gui-bench"
-sh "$gui" setup "$state"
+sh "$gui" setup "$state" "$product"
 trap 'sh "$gui" cleanup "$state"' EXIT
 BENCH_RUNS="${BENCH_RUNS:-5}" sh "$gui" run "$state" "$build/bin/win32_window_bench.exe" \
   "$product" "$state/work" --gtest_filter="$filter"

@@ -17,14 +17,15 @@ product=$(cd "${WIN32_BIN:-build/win32/bin}" && pwd)
 gui="$PWD/tests/wine/gui.sh"
 state="$build/gui"
 work="$state/work"
-sh "$gui" setup "$state"
+sh "$gui" setup "$state" "$product"
 trap 'sh "$gui" cleanup "$state"' EXIT
 
-# shoot OUTPUT SCENE: the scene that win32_screenshot sets, cut to its window.
+# shoot OUTPUT SCENE [DPI]: the scene that win32_screenshot sets on a screen of DPI (96), cut
+# to its window.
 shoot() {
   out="$1"
   rm -f "$work/screenshot-rect.txt" "$work/screenshot-done"
-  sh "$gui" run "$state" "$build/bin/win32_screenshot.exe" "$product" "$work" \
+  TARVELLO_DPI="${3:-96}" sh "$gui" run "$state" "$build/bin/win32_screenshot.exe" "$product" "$work" \
     --gtest_filter="*/$2" >"$work/screenshot.log" 2>&1 &
   driver=$!
   i=0
@@ -48,9 +49,9 @@ shoot() {
 for scene in ${*:-window_96dpi window_144dpi reader_96dpi reader_144dpi building}; do
   case "$scene" in
   window_96dpi) shoot docs/tarvello-win32.png window_96dpi ;;
-  window_144dpi) shoot docs/tarvello-win32-144dpi.png window_144dpi ;;
+  window_144dpi) shoot docs/tarvello-win32-144dpi.png window_144dpi 144 ;;
   reader_96dpi) shoot docs/reader-win32.png reader_96dpi ;;
-  reader_144dpi) shoot docs/reader-win32-144dpi.png reader_144dpi ;;
+  reader_144dpi) shoot docs/reader-win32-144dpi.png reader_144dpi 144 ;;
   building) shoot docs/tarvello-win32-building.png window_building ;;
   *) echo "no scene $scene" >&2 && exit 2 ;;
   esac

@@ -6,6 +6,8 @@
 #                    ANSI code page: zh_CN.UTF-8 (936), the system the program is made
 #                    for, unless set; en_US.UTF-8 gives 1252. Wine also takes file names
 #                    to and from the system in it, so it must be a UTF-8 locale.
+#   TARVELLO_DPI     the screen's dpi in the GUI tests' prefix (tests/wine/gui.sh): 96
+#                    unless set; see wine_screen_dpi.
 
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver64
@@ -45,6 +47,21 @@ wine_make_prefix() {
   # never taken for a finished one.
   "$wineserver" -w </dev/null >/dev/null 2>&1
   touch "$WINEPREFIX/.tarvello"
+}
+
+# wine_screen_dpi DPI: the screen of the prefix's sessions at DPI from now on. A session
+# gives its screen the dpi that LogPixels holds when it starts; since Wine 10, a program
+# started later takes a changed LogPixels as the system's dpi alone, as Windows does until
+# the user signs in again, and its screen stays as it was. So a change ends the running
+# session, and the next program starts one at the new dpi.
+wine_screen_dpi() {
+  [ "$(cat "$WINEPREFIX/.tarvello-dpi" 2>/dev/null)" = "$1" ] && return 0
+  "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+    </dev/null >/dev/null 2>&1
+  # Ending the server writes the registry.
+  "$wineserver" -k </dev/null >/dev/null 2>&1 || true
+  "$wineserver" -w </dev/null >/dev/null 2>&1 || true
+  echo "$1" >"$WINEPREFIX/.tarvello-dpi"
 }
 
 # wine_runs_32bit: whether the prefix runs 32-bit Windows programs, as the product is.

@@ -22,15 +22,10 @@
 namespace fs = std::filesystem;
 
 namespace testing_support {
-namespace {
 
-// std::filesystem takes a plain std::string in the system's code page on Windows; ours
-// are UTF-8.
-fs::path u8(const std::string& s) {
-  return fs::path(std::u8string(s.begin(), s.end()));
+fs::path fs_path(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
-
-}  // namespace
 
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
@@ -48,11 +43,11 @@ TempDir::~TempDir() {
   std::error_code ec;
   // Read-only files must not stop the clean-up; links are left alone, as their targets
   // may lie outside.
-  for (auto it = fs::recursive_directory_iterator(u8(path_), ec); !ec && it != fs::end(it);
+  for (auto it = fs::recursive_directory_iterator(fs_path(path_), ec); !ec && it != fs::end(it);
        it.increment(ec))
     if (!it->is_symlink(ec))
       fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-  fs::remove_all(u8(path_), ec);
+  fs::remove_all(fs_path(path_), ec);
 }
 
 std::string TempDir::file(const std::string& name) const {
@@ -60,7 +55,7 @@ std::string TempDir::file(const std::string& name) const {
 }
 
 void write_file(const std::string& path, const std::string& bytes) {
-  std::ofstream out(u8(path), std::ios::binary | std::ios::trunc);
+  std::ofstream out(fs_path(path), std::ios::binary | std::ios::trunc);
   ASSERT_TRUE(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) << path;
 }
 
@@ -75,14 +70,14 @@ std::string pattern_bytes(std::size_t n, std::uint32_t seed) {
 }
 
 std::string read_file(const std::string& path) {
-  std::ifstream in(u8(path), std::ios::binary);
+  std::ifstream in(fs_path(path), std::ios::binary);
   EXPECT_TRUE(in) << "cannot read " << path;
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string listing(const std::string& dir) {
   std::vector<std::u8string> names;
-  for (const auto& e : fs::directory_iterator(u8(dir)))
+  for (const auto& e : fs::directory_iterator(fs_path(dir)))
     names.push_back(e.path().filename().u8string());
   std::sort(names.begin(), names.end());
   std::string out;

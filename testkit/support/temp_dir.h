@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +25,9 @@ class TempDir {
   std::string path_;
 };
 
+// A UTF-8 path as std::filesystem takes it (a plain std::string means the ANSI code page
+// on Windows).
+std::filesystem::path fs_path(const std::string& utf8);
 // Writes `bytes` to a new file at `path` (UTF-8), replacing any file there.
 void write_file(const std::string& path, const std::string& bytes);
 // `n` bytes of a repeatable pattern that depends on `seed`.

@@ -32,8 +32,9 @@
 #include "app/win32/main_window.h"
 #include "platform/encoding.h"
 
-// Windows 10's, which the headers declare only for programs that need Windows 10.
+// Windows 10's and 8.1's, which the headers declare only for programs that need them.
 extern "C" __declspec(dllimport) BOOL WINAPI SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT);
+extern "C" __declspec(dllimport) HRESULT WINAPI GetDpiForMonitor(HMONITOR, int, UINT*, UINT*);
 
 namespace gui {
 
@@ -195,8 +196,16 @@ inline bool change_dpi(HWND window, int dpi, SIZE size) {
   return !send(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), remote(window, &frame, sizeof frame));
 }
 
-// One run of a program at `dpi` (the prefix's LogPixels, which a program reads when it
-// starts), ended with the test at the latest.
+// The main screen's dpi, which a program that follows its screen's dpi takes.
+inline int screen_dpi() {
+  UINT x = 0, y = 0;
+  GetDpiForMonitor(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), 0 /* effective */, &x, &y);
+  return static_cast<int>(y);
+}
+
+// One run of a program on a screen of `dpi`, ended with the test at the latest. The screen's
+// dpi is the Wine session's (TARVELLO_DPI of tests/wine/gui.sh), set when the session
+// starts: a program cannot change it, so a run on a screen of another dpi fails at once.
 class Process {
  public:
   ~Process() {
@@ -206,9 +215,11 @@ class Process {
   }
 
   bool start(const fs::path& exe, int dpi = 96) {
-    const DWORD value = static_cast<DWORD>(dpi);
-    RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &value,
-                    sizeof value);
+    if (screen_dpi() != dpi) {
+      ADD_FAILURE() << "the screen is at " << screen_dpi() << " dpi: a run at " << dpi
+                    << " dpi needs TARVELLO_DPI=" << dpi;
+      return false;
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     // Started from the tests' folder: a program finds its own files beside itself.

@@ -89,7 +89,7 @@ struct Window {
 TEST(Commands, EachControlRunsItsCommandAndSaysWhatChanged) {
   Window w;
   const std::string docs = w.dir.file("docs");
-  std::filesystem::create_directory(std::filesystem::u8path(docs));
+  std::filesystem::create_directory(testing_support::fs_path(docs));
   for (const char* name : {"第2讲.pdf", "第11讲.PDF", "notes.txt"})
     write_file(docs + "/" + name, "%PDF");
   // A picked file is kept as the next dialog's starting place, even one that is refused;
@@ -137,7 +137,7 @@ TEST(Commands, BuildsOffTheWindowsThreadAndStopsWhenItCloses) {
 
   // Closed mid-build: nothing else starts, the build stops and removes its files, and
   // only then the process ends.
-  std::filesystem::resize_file(std::filesystem::u8path(w.dir.file("a.pdf")), 512u << 20);
+  std::filesystem::resize_file(testing_support::fs_path(w.dir.file("a.pdf")), 512u << 20);
   w.state.book_name = "另一本";
   w.desktop.events.clear();
   w.run(Role::build);
@@ -151,7 +151,7 @@ TEST(Commands, BuildsOffTheWindowsThreadAndStopsWhenItCloses) {
 TEST(Commands, DroppedFilesFoldersAndBooksAreAddedInNaturalOrder) {
   Window w;
   const std::string folder = w.dir.file("节");
-  std::filesystem::create_directory(std::filesystem::u8path(folder));
+  std::filesystem::create_directory(testing_support::fs_path(folder));
   for (const char* name :
        {"第10章.pdf", "第9章.PDF", "Notes.Pdf", "notes.docx", "节/第二节.Pdf", "节/第一节.pdf"})
     write_file(w.dir.file(name), "%PDF");

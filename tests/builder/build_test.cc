@@ -25,6 +25,7 @@ namespace {
 
 using namespace container;
 using platform::faults::Fault;
+using testing_support::fs_path;
 using testing_support::listing;
 using testing_support::open_descriptors;
 using testing_support::pattern_bytes;
@@ -32,12 +33,8 @@ using testing_support::read_file;
 using testing_support::TempDir;
 using testing_support::write_file;
 
-std::filesystem::path u8(const std::string& path) {
-  return std::filesystem::u8path(path);
-}
-
 void append_to(const std::string& path, const std::string& bytes) {
-  std::ofstream(u8(path), std::ios::binary | std::ios::app) << bytes;
+  std::ofstream(fs_path(path), std::ios::binary | std::ios::app) << bytes;
 }
 
 class Build : public ::testing::Test {
@@ -86,7 +83,7 @@ TEST_F(Build, TheBookByteForByte) {
                                                       "1000\r\n\x15\0\0\0",
                                                       25));
 #ifndef _WIN32
-  auto perms = std::filesystem::status(u8(r.output_path)).permissions();
+  auto perms = std::filesystem::status(fs_path(r.output_path)).permissions();
   EXPECT_NE(perms & std::filesystem::perms::owner_exec, std::filesystem::perms::none);
 #endif
 
@@ -166,7 +163,7 @@ TEST_F(Build, ARebuildReplacesTheEarlierBookAndAFailedOneKeepsIt) {
 // One row per way a build can be refused before it writes: each names its cause.
 TEST_F(Build, RefusedInputsLeaveTheFolderAsItWas) {
   const std::string a = pdf("a.pdf", "a"), gone = in.file("gone.pdf"), folder = in.file("f.pdf");
-  std::filesystem::create_directory(u8(folder));
+  std::filesystem::create_directory(fs_path(folder));
   const std::tuple<std::string, std::vector<booklist::Entry>, Step, Cause, std::string> rows[] = {
       {" \u3000 ", {{"a", a}}, Step::check, Cause::need_name, "请首先输入书名"},
       {"ab", {}, Step::check, Cause::no_files, "请首先添加文件"},
@@ -191,10 +188,10 @@ TEST_F(Build, RefusedInputsLeaveTheFolderAsItWas) {
     write_file(in.file("books.ini"), bytes);
     expect_clean_failure(request("ab", {{"a", a}}), Step::read_stub, cause, said);
   }
-  std::filesystem::remove(u8(in.file("books.ini")));
+  std::filesystem::remove(fs_path(in.file("books.ini")));
   expect_clean_failure(request("ab", {{"a", a}}), Step::read_stub, Cause::missing,
                        "请把 books.ini 放回");
-  EXPECT_FALSE(std::filesystem::exists(u8(in.file("books.ini"))));  // never created
+  EXPECT_FALSE(std::filesystem::exists(fs_path(in.file("books.ini"))));  // never created
   // The reader asked back is the one missing, whichever system's it is.
   auto other = request("ab", {{"a", a}});
   other.stub_path = in.file("books-windows.ini");
@@ -216,18 +213,19 @@ TEST_F(Build, FilesInTheWayAreNeverTouched) {
     write_file(out.file(name), mine);
     expect_clean_failure(req, step, cause, name);
     EXPECT_EQ(read_file(out.file(name)), mine);
-    std::filesystem::remove(u8(out.file(name)));
+    std::filesystem::remove(fs_path(out.file(name)));
   }
 #ifndef _WIN32
   // A pipe or a dangling link at the book's name is no e-book, and never waited on.
   for (int kind : {0, 1}) {
     SCOPED_TRACE(kind == 0 ? "a pipe" : "a dangling link");
     if (kind == 0) mkfifo(out.file("ab.exe").c_str(), 0644);
-    if (kind == 1) std::filesystem::create_symlink(u8(in.file("nowhere")), u8(out.file("ab.exe")));
+    if (kind == 1)
+      std::filesystem::create_symlink(fs_path(in.file("nowhere")), fs_path(out.file("ab.exe")));
     expect_clean_failure(req, Step::clean_up, Cause::not_an_ebook, "不是电子书");
-    std::filesystem::remove(u8(out.file("ab.exe")));
+    std::filesystem::remove(fs_path(out.file("ab.exe")));
   }
-  EXPECT_FALSE(std::filesystem::exists(u8(in.file("nowhere"))));
+  EXPECT_FALSE(std::filesystem::exists(fs_path(in.file("nowhere"))));
 #endif
 
   // A working file an interrupted build left starts with this very reader, and a
@@ -244,7 +242,7 @@ TEST_F(Build, SizesStayWithinTheFormat) {
   const std::string a = pdf("a.pdf", pattern_bytes(3000, 7));
   auto req = request("ab", {{"a", a}, {"b", pdf("b.pdf", "b")}});
   req.progress = [&](std::uint64_t done, std::uint64_t) {
-    if (done == 0) std::filesystem::resize_file(u8(a), 100);
+    if (done == 0) std::filesystem::resize_file(fs_path(a), 100);
   };
   expect_clean_failure(req, Step::copy_pdf, Cause::size_changed, "a.pdf");
 
@@ -252,11 +250,11 @@ TEST_F(Build, SizesStayWithinTheFormat) {
   // One byte too many: 589,999 + L + N + 4 = 2^31, with N the 27-byte index. The index
   // pushes it over, so it is the book that is too large, not the PDF.
   const std::uint64_t length = kMaxContainerSize - kPayloadOffset - 27 - 4 + 1;
-  std::filesystem::resize_file(u8(a), length);
+  std::filesystem::resize_file(fs_path(a), length);
   expect_clean_failure(request("ab", {{"x", a}}), Step::index, Cause::too_large,
                        "由于文件太大，无法生成电子书！");
   // Many entries of the same huge file: the running sum stops before it could wrap.
-  std::filesystem::resize_file(u8(a), kMaxContainerSize);
+  std::filesystem::resize_file(fs_path(a), kMaxContainerSize);
   expect_clean_failure(request("ab", std::vector<booklist::Entry>(40, {"x", a})), Step::index,
                        Cause::too_large);
 }

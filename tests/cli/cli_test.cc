@@ -16,6 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::forge_book;
+using testing_support::fs_path;
 using testing_support::listing;
 using testing_support::pattern_bytes;
 using testing_support::read_file;
@@ -30,7 +31,7 @@ struct Outcome {
 class Cli : public ::testing::Test {
  protected:
   Cli() : saved_(fs::current_path()) {
-    fs::current_path(fs::u8path(dir.path()));
+    fs::current_path(fs_path(dir.path()));
     write_file("books.ini", "#!/bin/sh\necho reader\n");
     write_file("books-windows.ini", "MZ windows reader");
     fs::create_directories("in/folder/sub");

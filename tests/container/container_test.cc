@@ -124,7 +124,7 @@ TEST(ReadBook, DamagedTrailersAndFilesOfTheWrongSize) {
 
   // Sparse files: an index past the limit is refused unread, and a file longer than any
   // position can name is no e-book, whatever its index says.
-  const auto path = std::filesystem::u8path(dir.file("big.exe"));
+  const auto path = testing_support::fs_path(dir.file("big.exe"));
   write_file(dir.file("big.exe"), "x");
   for (const auto& [name, size, trailer, error] :
        {std::tuple{"index too large", kMaxIndexSize + (8u << 20),
@@ -149,7 +149,7 @@ TEST(ReadBook, TruncatedOrExtendedContainersNeverPass) {
   const std::string good = forge_book("ab", {{"x", pattern_bytes(1000, 7)}});
   write_file(path, good);
   for (std::size_t length = good.size() - 1; length + 1 > kPayloadOffset - 1; --length) {
-    std::filesystem::resize_file(std::filesystem::u8path(path), length);
+    std::filesystem::resize_file(testing_support::fs_path(path), length);
     ASSERT_NE(read_book(path).error, ReadError::none) << "cut at " << length;
   }
   for (std::string junk : {std::string("\0", 1), std::string("\r\n"), trailer_bytes(21),

@@ -26,6 +26,7 @@ using platform::cp936_to_utf8;
 using platform::Error;
 using platform::ErrorKind;
 using platform::File;
+using testing_support::fs_path;
 using testing_support::listing;
 using testing_support::pattern_bytes;
 using testing_support::read_file;
@@ -124,10 +125,9 @@ TEST(Paths, EachKindIsJudgedAndOpenedForWhatItIs) {
     ErrorKind open;  // open_read's error; other for success
   } rows[] = {
       {"plain.pdf", file, true, true, ErrorKind::other},
-      {"locked.pdf",
-       [&](auto& p) { file(p), fs::permissions(fs::u8path(p), fs::perms::owner_read); }, true, true,
-       ErrorKind::other},
-      {"folder.pdf", [](auto& p) { fs::create_directory(fs::u8path(p)); }, false, true,
+      {"locked.pdf", [&](auto& p) { file(p), fs::permissions(fs_path(p), fs::perms::owner_read); },
+       true, true, ErrorKind::other},
+      {"folder.pdf", [](auto& p) { fs::create_directory(fs_path(p)); }, false, true,
        ErrorKind::not_ordinary},
       {"missing.pdf", [](auto&) {}, false, false, ErrorKind::not_found},
 #ifdef _WIN32
@@ -179,7 +179,7 @@ TEST(Names, DeleteRenameAndReplaceTakeOneLiteralName) {
   EXPECT_EQ(platform::join("root" + sep, "a.pdf"), "root" + sep + sep + "a.pdf");  // as given
   write_file(tmp.file("a1.pdf"), "1");
   write_file(tmp.file("a2.pdf"), "2");
-  fs::create_directory(fs::u8path(tmp.file("dir")));
+  fs::create_directory(fs_path(tmp.file("dir")));
   Error err;
   // Wildcards are characters, and folders are never deleted.
   EXPECT_FALSE(platform::delete_file(tmp.file("a?.pdf"), err));
@@ -223,11 +223,11 @@ TEST(Names, OnlyAnUnchangedFileNobodyHoldsIsRemoved) {
   EXPECT_EQ(platform::remove_unchanged(copy, *stamp, err), Removal::gone);
 
   const std::string folder = tmp.file("mine");
-  fs::create_directory(fs::u8path(folder));
+  fs::create_directory(fs_path(folder));
   EXPECT_EQ(platform::remove_unchanged(folder, {}, err), Removal::changed);
   EXPECT_FALSE(platform::stamp_of(folder, err));
   EXPECT_EQ(err.kind, ErrorKind::not_ordinary);
-  fs::create_directory(fs::u8path(tmp.file("open")));
+  fs::create_directory(fs_path(tmp.file("open")));
   std::vector<std::string> own = {"mine", "open"};
 #ifndef _WIN32
   write_file(tmp.file("target.pdf"), "1");
@@ -243,7 +243,7 @@ TEST(Names, OnlyAnUnchangedFileNobodyHoldsIsRemoved) {
   EXPECT_EQ(listed, own);
   write_file(tmp.file("mine/x"), "");
   EXPECT_FALSE(platform::remove_folder(folder, err));
-  fs::remove(fs::u8path(tmp.file("mine/x")));
+  fs::remove(fs_path(tmp.file("mine/x")));
   EXPECT_TRUE(platform::remove_folder(folder, err)) << err.message;
 }
 

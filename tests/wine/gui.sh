@@ -6,6 +6,9 @@
 #                                      signs a book headed by PRODUCT's reader
 #   gui.sh run STATE PROGRAM [ARGS]    runs a Windows program there, from STATE/work
 #
+# Both give the screen TARVELLO_DPI dots per inch (96 unless set); a run at another dpi
+# than the one before it starts a new Wine session (wine_screen_dpi).
+#
 # The product is the 32-bit build. Some machines cannot run 32-bit code at all (a kernel
 # without IA-32 emulation): there setup says so once, and run hands the programs the
 # x86_64 build instead of a product folder .../win32/bin, so the same window code is
@@ -76,6 +79,7 @@ setup)
   "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
   "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
     </dev/null >/dev/null 2>&1
+  wine_screen_dpi "${TARVELLO_DPI:-96}"
   rm -f "$state/only64"
   if ! wine_runs_32bit; then
     if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
@@ -93,6 +97,9 @@ setup)
 run)
   [ -s "$state/display" ] || { echo "no display: run setup first" >&2; exit 1; }
   export DISPLAY=":$(cat "$state/display")"
+  wine_screen_dpi "${TARVELLO_DPI:-96}"
+  # The session of this dpi kept for the runs after this one.
+  wine_keep_server 300
   cd "$state/work"
   program="$1"
   shift

@@ -99,7 +99,10 @@ std::string answering(const std::function<void()>& action, const std::string& pa
   std::string text;
   DialogAnswerer answerer(10, [&](QDialog& modal) {
     text = message_of(modal).toStdString();
-    if (auto* files = qobject_cast<QFileDialog*>(&modal)) files->selectFile(path.c_str());
+    // The path typed into the name box: selectFile() leaves a box that has the focus as it
+    // is, and then picks nothing unless the dialog's view has read the folder already.
+    if (auto* files = qobject_cast<QFileDialog*>(&modal))
+      files->findChild<QLineEdit*>("fileNameEdit")->setText(path.c_str());
     modal.accept();
   });
   action();

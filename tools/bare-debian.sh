@@ -1,11 +1,10 @@
 #!/bin/sh
 # A command on a bare Debian: a root made by `debootstrap --variant=minbase SUITE` (no make,
 # no cmake, no compiler), a clone of this tree's commit in it, and the command run there
-# from the clone, with TARVELLO_BARE_ROOT=1. Without COMMAND, the README's test command
-# exactly as the README writes it. Fails when the command fails. As root; installs
+# from the clone, with TARVELLO_BARE_ROOT=1. Fails when the command fails. As root; installs
 # debootstrap when it is missing.
 #
-#   [SUITE=bookworm|trixie|bullseye] tools/bare-debian.sh [COMMAND]
+#   [SUITE=bookworm|trixie|bullseye] tools/bare-debian.sh COMMAND...
 #
 # TARVELLO_BARE_FILES=DIR puts a copy of DIR's files in the root instead of the clone, and
 # COMMAND runs among them: what is built here, tried on a release that has nothing else of
@@ -19,15 +18,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 . "$here/tools/bare-root.sh"
 bare_suite "${SUITE:-bookworm}"
 
-# By default the README's command for every test, as written there: the line of its first
-# block that ends in " test", its comment taken off.
-if [ $# -gt 0 ]; then
-  command="$*"
-else
-  command=$(awk '/^```/ { n++; next } n == 1' "$here/README.md" | sed 's/[[:space:]]*#.*$//' |
-    grep ' test$' | head -n 1)
-  [ -n "$command" ] || { echo "README.md: no test command in its first block" >&2; exit 1; }
-fi
+[ $# -gt 0 ] || { echo "usage: tools/bare-debian.sh COMMAND..." >&2; exit 2; }
+command="$*"
 
 bare_unpack
 

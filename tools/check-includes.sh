@@ -2,7 +2,7 @@
 # Fails on an include that points up the layers of the core, which the README's map of the
 # source draws:
 #   platform <- links, booklist, container <- builder <- app <- app/win32, app/qt
-# the reader (stub) on container and platform only, the command line (cli) on builder and
+# the reader on container and platform only, the command line (cli) on builder and
 # what is below it. A header outside every folder (the generated version.h) is anyone's.
 #
 #   tools/check-includes.sh [SRC]      SRC defaults to src
@@ -16,7 +16,7 @@ allowed() {
   builder) echo "builder links booklist container platform" ;;
   app) echo "app builder links booklist container platform" ;;
   app/win32 | app/qt) echo "$1 app builder links booklist container platform" ;;
-  stub) echo "stub container platform" ;;
+  reader) echo "reader container platform" ;;
   cli) echo "cli builder links booklist container platform" ;;
   *) echo "?" ;;
   esac

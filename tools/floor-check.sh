@@ -1,7 +1,7 @@
 #!/bin/sh
 # The Linux download on the oldest system it is for: unpacked in a bare Debian 11 root
 # (glibc 2.31; no compiler, no desktop, no xdg-open) as a user would, with the sample PDFs,
-# where tests/stub/floor.sh makes books with its tarvello-cli and reads the Linux one.
+# where tests/reader/floor.sh makes books with its tarvello-cli and reads the Linux one.
 #
 #   tools/floor-check.sh dist/tarvello-VERSION-linux-x86_64.tar.gz
 #
@@ -20,7 +20,7 @@ start=$(date +%s)
 bare_unpack
 mkdir -p "$root/root/download"
 tar -C "$root/root/download" -xzf "$archive"
-cp -R "$here/samples" "$here/tests/stub/floor.sh" "$root/root/"
+cp -R "$here/samples" "$here/tests/reader/floor.sh" "$root/root/"
 bare_mount
 echo "== $(basename "$archive") on a bare $release, $(bare_run 'getconf GNU_LIBC_VERSION')"
 status=0

@@ -3,16 +3,16 @@
 # broke the reader and what earlier runs found.
 #   tools/fuzz.sh BUILD_DIR SECONDS [libFuzzer options...]
 #   tools/fuzz.sh --check BUILD_DIR RUNS [libFuzzer options...]   (the test command's)
-# New inputs go to BUILD_DIR/tests/stub/fuzz-corpus; a crash is saved in
-# BUILD_DIR/tests/stub/fuzz-crashes and ends the run with a non-zero status.
+# New inputs go to BUILD_DIR/tests/reader/fuzz-corpus; a crash is saved in
+# BUILD_DIR/tests/reader/fuzz-crashes and ends the run with a non-zero status.
 set -e
 check=""
 [ "$1" = --check ] && check=1 && shift
 build="$1"
 limit="$2"
 shift 2
-here=$(cd "$(dirname "$0")/../tests/stub" && pwd)
-work="$build/tests/stub"
+here=$(cd "$(dirname "$0")/../tests/reader" && pwd)
+work="$build/tests/reader"
 mkdir -p "$work/fuzz-corpus" "$work/fuzz-crashes"
 fuzz() {
   "$build/bin/reader_fuzz" -max_len=16384 -timeout=10 -rss_limit_mb=2048 -use_value_profile=1 \

@@ -13,7 +13,7 @@
 #include "app/commands.h"
 #include "builder/build.h"
 #include "gui_kit.h"
-#include "stub/window_ids.h"
+#include "reader/window_ids.h"
 #include "support/temp_dir.h"
 
 // After windows.h, which gui_kit.h brings.
@@ -79,7 +79,7 @@ TEST_P(Screenshot, Scene) {
     const builder::BuildResult built = builder::write_ebook(request);
     gui::Process book;
     ASSERT_TRUE(built.ok && book.start(gui::wide(built.output_path), GetParam().dpi));
-    show(book.wait_window(stub::window::kClassName));
+    show(book.wait_window(reader::window::kClassName));
     return;
   }
   gui::App app(gui::work_dir / L"screenshot");

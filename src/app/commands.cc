@@ -5,7 +5,7 @@
 #include <thread>
 #include <utility>
 
-#include "app/messages.h"
+#include "app/texts.h"
 #include "booklist/names.h"
 #include "builder/build.h"
 #include "builder/input.h"
@@ -52,7 +52,7 @@ void finish_build(WindowState& state, Desktop& desktop) {
     desktop.end_process();
     return;
   }
-  desktop.show_message(result.ok ? std::string(text::kBuilt) : builder::message(result.failure));
+  desktop.show_message(result.ok ? std::string(texts::kBuilt) : builder::message(result.failure));
 }
 
 void start_build(WindowState& state, Desktop& desktop) {
@@ -151,8 +151,8 @@ WindowState::~WindowState() {
 }
 
 std::string caption(int percent) {
-  std::string text(text::kCaption);
-  if (percent >= 0) text += platform::fill(text::kBuilding, {std::to_string(percent)});
+  std::string text(texts::kCaption);
+  if (percent >= 0) text += platform::fill(texts::kBuilding, {std::to_string(percent)});
   return text;
 }
 
@@ -164,7 +164,7 @@ bool startup_check(WindowState& state, Desktop& desktop) {
       return true;
     }
   }
-  desktop.show_message(std::string(text::kStubMissing));
+  desktop.show_message(std::string(texts::kStubMissing));
   desktop.open_address(links::home_page_address());
   desktop.end_process();
   return false;
@@ -173,7 +173,7 @@ bool startup_check(WindowState& state, Desktop& desktop) {
 std::string missing_reader(const WindowState& state, builder::System system) {
   const std::string reader = builder::reader_path(state.reader_dir, system);
   if (platform::is_ordinary_file(reader)) return "";
-  return platform::fill(text::kReaderMissingTip, {platform::quoted(reader)});
+  return platform::fill(texts::kReaderMissingTip, {platform::quoted(reader)});
 }
 
 std::string first_out_dir(const WindowState& state, const std::string& documents,
@@ -270,12 +270,12 @@ Changes drop_paths(std::vector<std::string> paths, WindowState& state, Desktop& 
         say(input.message);
         break;
       case builder::Input::Kind::not_taken:
-        say(platform::fill(text::kNotTaken, {platform::quoted(path)}));
+        say(platform::fill(texts::kNotTaken, {platform::quoted(path)}));
         break;
     }
   }
   if (left_out > 0) {
-    say(platform::fill(text::kListFull,
+    say(platform::fill(texts::kListFull,
                        {std::to_string(container::kMaxEntries), std::to_string(left_out)}));
   }
   if (!said.empty()) desktop.show_message(said);

@@ -9,7 +9,7 @@
 #include <span>
 #include <string_view>
 
-#include "app/messages.h"
+#include "app/texts.h"
 
 namespace app::layout {
 
@@ -97,23 +97,23 @@ inline constexpr auto kControls = std::to_array<Control>({
   {"Text1",    text_box,    3900,  120, 4650,  375, "",                        &kDefaultFont,     {},     true,  book_name,       false, 1001},
   {"List1",    list_box,    3180,  600, 5370, 4200, "",                        &kDefaultFont,     {},     true,  titles,          false, 1002},
   {"List2",    list_box,     240,  360, 2550,  960, "",                        &kDefaultFont,     {},     false, paths,           false, 1003},
-  {"Command3", push_button, 6960, 5100, 1530,  375, text::kBuildButton,        &kBuildButtonFont, {},     true,  build,           false, 1004},
+  {"Command3", push_button, 6960, 5100, 1530,  375, texts::kBuildButton,        &kBuildButtonFont, {},     true,  build,           false, 1004},
   {"File1",    file_list,    240, 1380, 2535,  810, "",                        &kDefaultFont,     {},     false, folder_listing,  false, 1005},
   {"Picture1", picture_box,  120,  120, 2955, 3360, "",                        &kDefaultFont,     {},     true,  banner,          false, 1006},
-  {"Label1",   label,       3300,  180,  540,  180, text::kBookNameLabel,      &kDefaultFont,     {},     true,  book_name_label, false, 1007},
-  {"Command1", push_button, 6060, 5100,  840,  375, text::kMoveDownButton,     &kDefaultFont,     {},     true,  move_down,       false, 1008},
-  {"Command2", push_button,  120, 5100,  960,  375, text::kHelpButton,         &kDefaultFont,     {},     true,  help,            false, 1009},
-  {"Command4", push_button, 1140, 5100, 1085,  375, text::kAddFolderButton,    &kDefaultFont,     {},     true,  add_folder,      false, 1010},
-  {"Command5", push_button, 2280, 5100, 1005,  375, text::kAddFileButton,      &kDefaultFont,     {},     true,  add_file,        false, 1011},
-  {"Command6", push_button, 3360, 5100,  900,  375, text::kDeleteButton,       &kDefaultFont,     {},     true,  delete_file,     false, 1012},
-  {"Command7", push_button, 5220, 5100,  780,  375, text::kMoveUpButton,       &kDefaultFont,     {},     true,  move_up,         false, 1013},
+  {"Label1",   label,       3300,  180,  540,  180, texts::kBookNameLabel,      &kDefaultFont,     {},     true,  book_name_label, false, 1007},
+  {"Command1", push_button, 6060, 5100,  840,  375, texts::kMoveDownButton,     &kDefaultFont,     {},     true,  move_down,       false, 1008},
+  {"Command2", push_button,  120, 5100,  960,  375, texts::kHelpButton,         &kDefaultFont,     {},     true,  help,            false, 1009},
+  {"Command4", push_button, 1140, 5100, 1085,  375, texts::kAddFolderButton,    &kDefaultFont,     {},     true,  add_folder,      false, 1010},
+  {"Command5", push_button, 2280, 5100, 1005,  375, texts::kAddFileButton,      &kDefaultFont,     {},     true,  add_file,        false, 1011},
+  {"Command6", push_button, 3360, 5100,  900,  375, texts::kDeleteButton,       &kDefaultFont,     {},     true,  delete_file,     false, 1012},
+  {"Command7", push_button, 5220, 5100,  780,  375, texts::kMoveUpButton,       &kDefaultFont,     {},     true,  move_up,         false, 1013},
   {"Text4",    text_box,     240, 2220,  675,  315, "",                        &kDefaultFont,     {},     false, scratch,         false, 1014},
-  {"Command8", push_button, 4320, 5100,  825,  375, text::kClearButton,        &kDefaultFont,     {},     true,  clear,           false, 1015},
-  {"Label7",   label,        840, 4560, 2040,  210, text::kHomePageText,       &kTahoma,          kBlue,  true,  home_page_link,  true,  1016},
-  {"Label6",   label,        240, 4260, 2430,  210, text::kContactLabel,       &kTahoma,          {},     true,  contact,         false, 1017},
-  {"Label5",   label,        240, 3960, 1620,  210, text::kAuthorLabel,        &kTahoma,          {},     true,  author,          false, 1018},
-  {"Label4",   label,        240, 3660, 2760,  210, text::kProductTitle,       &kTahomaBold,      kRed,   true,  product_title,   false, 1019},
-  {"Label2",   label,        240, 4560,  540,  210, text::kHomePageLabel,      &kTahoma,          {},     true,  home_page_label, false, 1020},
+  {"Command8", push_button, 4320, 5100,  825,  375, texts::kClearButton,        &kDefaultFont,     {},     true,  clear,           false, 1015},
+  {"Label7",   label,        840, 4560, 2040,  210, texts::kHomePageText,       &kTahoma,          kBlue,  true,  home_page_link,  true,  1016},
+  {"Label6",   label,        240, 4260, 2430,  210, texts::kContactLabel,       &kTahoma,          {},     true,  contact,         false, 1017},
+  {"Label5",   label,        240, 3960, 1620,  210, texts::kAuthorLabel,        &kTahoma,          {},     true,  author,          false, 1018},
+  {"Label4",   label,        240, 3660, 2760,  210, texts::kProductTitle,       &kTahomaBold,      kRed,   true,  product_title,   false, 1019},
+  {"Label2",   label,        240, 4560,  540,  210, texts::kHomePageLabel,      &kTahoma,          {},     true,  home_page_label, false, 1020},
   // Lines run from (left, top) by (width, height): the etched separator, grey above white.
   {"Line1",    line,        8640, 4920, -8640,   0, "",                        &kDefaultFont,     kShadow, true, separator_shadow, false, 1021},
   {"Line2",    line,           0, 4950,  8640,   0, "",                        &kDefaultFont,     kLight,  true, separator_light,  false, 1022},
@@ -124,11 +124,11 @@ inline constexpr auto kControls = std::to_array<Control>({
 // Windows, so its table above stays as it is.
 inline constexpr auto kLinuxControls = std::to_array<Control>({
   // name        kind          left  top   width height text                       font               colour  shown role             hand   id
-  {"Label8",   label,         120, 5670,  720,  180, text::kSaveToLabel,        &kDefaultFont,     {},     true,  save_to_label,   false, 1023},
+  {"Label8",   label,         120, 5670,  720,  180, texts::kSaveToLabel,        &kDefaultFont,     {},     true,  save_to_label,   false, 1023},
   {"Label9",   label,         840, 5670, 6000,  180, "",                        &kDefaultFont,     {},     true,  out_folder,      false, 1024},
-  {"Command9", push_button,  6960, 5580, 1530,  375, text::kChooseFolderButton, &kDefaultFont,     {},     true,  choose_folder,   false, 1025},
-  {"Option1",  option,        120, 6060, 2400,  375, text::kForWindowsOption,   &kDefaultFont,     {},     true,  for_windows,     false, 1026},
-  {"Option2",  option,       2640, 6060, 2400,  375, text::kForLinuxOption,     &kDefaultFont,     {},     true,  for_linux,       false, 1027},
+  {"Command9", push_button,  6960, 5580, 1530,  375, texts::kChooseFolderButton, &kDefaultFont,     {},     true,  choose_folder,   false, 1025},
+  {"Option1",  option,        120, 6060, 2400,  375, texts::kForWindowsOption,   &kDefaultFont,     {},     true,  for_windows,     false, 1026},
+  {"Option2",  option,       2640, 6060, 2400,  375, texts::kForLinuxOption,     &kDefaultFont,     {},     true,  for_linux,       false, 1027},
 });
 // clang-format on
 

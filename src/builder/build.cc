@@ -221,22 +221,22 @@ BuildResult copy_pdf(File& out, const Source& source, std::uint64_t offset, std:
   if (!size) return failed_on(Step::copy_pdf, source.path, err);
   if (*size != source.file_size) return failed(Step::copy_pdf, source.changed, source.path);
   if (!out.seek(offset, err)) return failed(Step::write_pdf, Cause::system, out.path(), err);
-  const platform::Copy copy =
+  const platform::CopyEnd copy =
       out.copy_from(*in, source.offset, source.size, err, [&](std::uint64_t piece) {
         done += piece;
         if (request.progress) request.progress(done, total);
         return !cancelled(request);
       });
   switch (copy) {
-    case platform::Copy::done:
+    case platform::CopyEnd::done:
       break;
-    case platform::Copy::read_failed:
+    case platform::CopyEnd::read_failed:
       return failed_on(Step::copy_pdf, source.path, err);
-    case platform::Copy::source_ended:
+    case platform::CopyEnd::source_ended:
       return failed(Step::copy_pdf, source.changed, source.path);
-    case platform::Copy::write_failed:
+    case platform::CopyEnd::write_failed:
       return failed(Step::write_pdf, Cause::system, out.path(), err);
-    case platform::Copy::stopped:
+    case platform::CopyEnd::stopped:
       return failed(Step::copy_pdf, Cause::cancelled, source.path);
   }
   // A file that grew while it was copied would not match its index line.

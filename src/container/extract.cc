@@ -110,15 +110,15 @@ ExtractFailure extract_entry(platform::File& book, const IndexEntry& entry,
     return failure;
   }
   std::uint64_t done = 0;
-  const platform::Copy copy = out->copy_from(
+  const platform::CopyEnd copy = out->copy_from(
       book, entry.offset(), entry.length, failure.system,
       [&](std::uint64_t n) { return !progress || progress(done += n, entry.length); });
   // Some file systems report a failed write only when the file is closed.
-  if (copy == platform::Copy::done && out->close(failure.system)) return failure;
+  if (copy == platform::CopyEnd::done && out->close(failure.system)) return failure;
   out->close();
-  failure.what = copy == platform::Copy::read_failed    ? What::read
-                 : copy == platform::Copy::source_ended ? What::book_ended
-                 : copy == platform::Copy::stopped      ? What::stopped
+  failure.what = copy == platform::CopyEnd::read_failed    ? What::read
+                 : copy == platform::CopyEnd::source_ended ? What::book_ended
+                 : copy == platform::CopyEnd::stopped      ? What::stopped
                                                         : What::write;
   failure.file =
       failure.what == What::read || failure.what == What::book_ended ? book.path() : target;

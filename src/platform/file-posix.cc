@@ -496,14 +496,14 @@ bool File::sync(Error& err) {
   return true;
 }
 
-Copy File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
+CopyEnd File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
                      const CopyProgress& progress) {
   const off_t here = sys(path_, [&] { return lseek(fd_, 0, SEEK_CUR); });
-  if (here < 0) return fail_errno(err), Copy::write_failed;
+  if (here < 0) return fail_errno(err), CopyEnd::write_failed;
   if (!fits_off_t(source_offset) || !fits_off_t(length) ||
       length > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) - source_offset ||
       length > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max() - here)) {
-    return fail(err, EINVAL), Copy::read_failed;
+    return fail(err, EINVAL), CopyEnd::read_failed;
   }
 
   std::uint64_t in = source_offset;
@@ -530,7 +530,7 @@ Copy File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t le
     });
     if (r < 0 && errno == EINTR) continue;
     if (r <= 0) break;  // an error, or the source ended: the plain copy says which
-    if (!advance(static_cast<std::uint64_t>(r))) return fail(err, ECANCELED), Copy::stopped;
+    if (!advance(static_cast<std::uint64_t>(r))) return fail(err, ECANCELED), CopyEnd::stopped;
   }
 
   if (left > 0) {
@@ -542,15 +542,15 @@ Copy File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t le
       });
       if (r < 0) {
         if (errno == EINTR) continue;
-        return fail_errno(err), Copy::read_failed;
+        return fail_errno(err), CopyEnd::read_failed;
       }
-      if (r == 0) return fail(err, ENODATA), Copy::source_ended;
+      if (r == 0) return fail(err, ENODATA), CopyEnd::source_ended;
       if (!write_all_at(fd_, path_, buffer.data(), static_cast<std::size_t>(r), out, err))
-        return Copy::write_failed;
-      if (!advance(static_cast<std::uint64_t>(r))) return fail(err, ECANCELED), Copy::stopped;
+        return CopyEnd::write_failed;
+      if (!advance(static_cast<std::uint64_t>(r))) return fail(err, ECANCELED), CopyEnd::stopped;
     }
   }
-  return seek(out, err) ? Copy::done : Copy::write_failed;
+  return seek(out, err) ? CopyEnd::done : CopyEnd::write_failed;
 }
 
 }  // namespace platform

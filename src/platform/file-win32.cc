@@ -544,37 +544,37 @@ bool File::sync(Error& err) {
   return true;
 }
 
-Copy File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
+CopyEnd File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
                      const CopyProgress& progress) {
   if (!fits_signed(source_offset) || !fits_signed(length) ||
       length > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max()) - source_offset) {
     fail(err, ERROR_INVALID_PARAMETER);
-    return Copy::read_failed;
+    return CopyEnd::read_failed;
   }
   HANDLE in = as_handle(source.handle_);
   auto source_here = current_position(in, source.path_, err);
-  if (!source_here) return Copy::read_failed;
+  if (!source_here) return CopyEnd::read_failed;
 
   std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyPiece)));
   std::uint64_t at = source_offset;
   std::uint64_t left = length;
-  Copy result = Copy::done;
-  while (result == Copy::done && left > 0) {
+  CopyEnd result = CopyEnd::done;
+  while (result == CopyEnd::done && left > 0) {
     DWORD got = 0;
     const auto want = static_cast<DWORD>(std::min<std::uint64_t>(left, buffer.size()));
     if (!read_at(in, source.path_, at, buffer.data(), want, got, err)) {
-      result = Copy::read_failed;
+      result = CopyEnd::read_failed;
     } else if (got == 0) {
       fail(err, ERROR_HANDLE_EOF);  // the source ends early
-      result = Copy::source_ended;
+      result = CopyEnd::source_ended;
     } else if (!write(buffer.data(), got, err)) {
-      result = Copy::write_failed;
+      result = CopyEnd::write_failed;
     } else {
       at += got;
       left -= got;
       if (progress && !progress(got)) {
         fail(err, ERROR_CANCELLED);
-        result = Copy::stopped;
+        result = CopyEnd::stopped;
       }
     }
   }

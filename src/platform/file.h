@@ -134,9 +134,9 @@ bool remove_folder(const std::string& path, Error& err);
 std::optional<std::vector<std::string>> list_own_folders(const std::string& dir, Error& err);
 
 // How a copy between two files ended.
-enum class Copy { done, read_failed, write_failed, source_ended, stopped };
+enum class CopyEnd { done, read_failed, write_failed, source_ended, stopped };
 
-// Told of each piece copied; returning false stops the copy (Copy::stopped).
+// Told of each piece copied; returning false stops the copy (CopyEnd::stopped).
 using CopyProgress = std::function<bool(std::uint64_t piece)>;
 
 // An open file, closed when the object goes away.
@@ -183,7 +183,7 @@ class File {
   // Streams `length` bytes from `source` at 0-based `source_offset` to this file's
   // current position, with a fixed buffer (or the kernel's copy where it works), so
   // memory stays the same whatever the length. `err` says why when it does not end done.
-  Copy copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
+  CopyEnd copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
                  const CopyProgress& progress = {});
 
  private:

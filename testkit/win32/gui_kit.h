@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
+#include "app/texts.h"
 #include "app/win32/main_window.h"
 #include "platform/encoding.h"
 
@@ -286,8 +286,8 @@ class App : public Process {
   // Add file through the open-file dialog, which offers PDF files.
   bool add_file(const fs::path& file) const {
     post_click(Role::add_file);
-    HWND dialog = wait_dialog(pid(), wide(app::text::kOpenDialogTitle).c_str(), form_);
-    EXPECT_EQ(window_text(GetDlgItem(dialog, cmb1)), wide(app::text::kPdfFilterLabel));
+    HWND dialog = wait_dialog(pid(), wide(app::texts::kOpenDialogTitle).c_str(), form_);
+    EXPECT_EQ(window_text(GetDlgItem(dialog, cmb1)), wide(app::texts::kPdfFilterLabel));
     return took(dialog && choose_file(dialog, file), file);
   }
   // Add folder through the folder browser, which is told to select `folder`.

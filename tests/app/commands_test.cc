@@ -10,7 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/messages.h"
+#include "app/texts.h"
 #include "links/code_list.h"
 #include "platform/file.h"
 #include "support/temp_dir.h"
@@ -131,9 +131,9 @@ TEST(Commands, BuildsOffTheWindowsThreadAndStopsWhenItCloses) {
   w.state.books.append({"a", w.dir.file("a.pdf")});
   build();
   EXPECT_EQ(w.desktop.events,
-            (std::vector<std::string>{"busy", "idle", message(app::text::kBuilt)}));
-  EXPECT_EQ(w.desktop.captions.front(), std::string(app::text::kCaption) + " - 正在生成 0%");
-  EXPECT_EQ(w.desktop.captions.back(), app::text::kCaption);
+            (std::vector<std::string>{"busy", "idle", message(app::texts::kBuilt)}));
+  EXPECT_EQ(w.desktop.captions.front(), std::string(app::texts::kCaption) + " - 正在生成 0%");
+  EXPECT_EQ(w.desktop.captions.back(), app::texts::kCaption);
 
   // Closed mid-build: nothing else starts, the build stops and removes its files, and
   // only then the process ends.

@@ -21,7 +21,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using platform::Copy;
+using platform::CopyEnd;
 using platform::cp936_to_utf8;
 using platform::Error;
 using platform::ErrorKind;
@@ -273,12 +273,12 @@ TEST(Files, PositionsCopiesAndShortSources) {
     std::uint64_t told = 0;
     EXPECT_EQ(
         copy->copy_from(*source, 0, data.size(), err, [&](std::uint64_t n) { return told += n; }),
-        Copy::done);
+        CopyEnd::done);
     EXPECT_EQ(told, data.size());
     // A source that ends early says so; a progress that says stop stops.
-    EXPECT_EQ(copy->copy_from(*source, data.size() - 10, 11, err), Copy::source_ended);
+    EXPECT_EQ(copy->copy_from(*source, data.size() - 10, 11, err), CopyEnd::source_ended);
     EXPECT_EQ(copy->copy_from(*source, 0, 10, err, [](std::uint64_t) { return false; }),
-              Copy::stopped);
+              CopyEnd::stopped);
     copy->close();
     source->close();
     EXPECT_EQ(read_file(path + ".copy").substr(0, data.size()), data) << path;

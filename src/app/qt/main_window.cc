@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/messages.h"
+#include "app/texts.h"
 #include "app/qt/looks.h"
 #include "app/qt/qt_desktop.h"
 #include "app/qt/settings.h"
@@ -89,7 +89,7 @@ MainWindow::MainWindow(std::string app_dir, app::Desktop* desktop, int dpi)
     own_desktop_ = std::make_unique<QtDesktop>(this);
     desktop_ = own_desktop_.get();
   }
-  setWindowTitle(plain_caption(app::text::kCaption));
+  setWindowTitle(plain_caption(app::texts::kCaption));
   QIcon icon;
   icon.addFile(QStringLiteral(":/tarvello/tarvello-48.png"));
   icon.addFile(QStringLiteral(":/tarvello/tarvello-256.png"));

@@ -9,7 +9,7 @@
 #include <QUrl>
 #include <cstdlib>
 
-#include "app/messages.h"
+#include "app/texts.h"
 #include "platform/file.h"
 
 namespace tarvello_qt {
@@ -56,7 +56,7 @@ QtDesktop::~QtDesktop() {
 }
 
 void QtDesktop::show_message(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, q(app::text::kMessageTitle), q(text), QMessageBox::Ok,
+  QMessageBox box(QMessageBox::NoIcon, q(app::texts::kMessageTitle), q(text), QMessageBox::Ok,
                   owner_);
   box.setTextFormat(Qt::PlainText);
   box.exec();
@@ -86,11 +86,11 @@ void QtDesktop::post(std::function<void()> task) {
 std::optional<app::PickedFile> QtDesktop::pick_pdf_file(const std::string& initial_dir) {
   // The initial text goes over as it is: a folder, a file (its folder opens with the
   // file chosen) or anything else, which the dialog treats in its own way.
-  QFileDialog dialog(owner_, q(app::text::kOpenDialogTitle),
+  QFileDialog dialog(owner_, q(app::texts::kOpenDialogTitle),
                      QFile::decodeName(initial_dir.c_str()));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilter(q(app::text::kPdfFilterLabel));
+  dialog.setNameFilter(q(app::texts::kPdfFilterLabel));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return std::nullopt;

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/messages.h"
+#include "app/texts.h"
 #include "app/win32/banner.h"
 #include "app/win32/resource.h"
 #include "platform/encoding.h"
@@ -105,7 +105,7 @@ bool MainWindow::register_classes() {
 
 bool MainWindow::create() {
   if (!register_classes()) return false;
-  form_ = CreateWindowExW(0, kFormClass, wide(app::text::kCaption).c_str(), kFormStyle,
+  form_ = CreateWindowExW(0, kFormClass, wide(app::texts::kCaption).c_str(), kFormStyle,
                           CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance_, this);
   if (!form_) return false;
   desktop_.set_owner(form_);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
+#include "app/texts.h"
 #include "platform/encoding.h"
 #include "platform/text.h"
 
@@ -42,7 +42,7 @@ std::wstring exact(std::string_view utf8) {
 }  // namespace
 
 void Win32Desktop::show_message(const std::string& text) {
-  MessageBoxW(owner_, wide(text).c_str(), wide(app::text::kMessageTitle).c_str(), MB_OK);
+  MessageBoxW(owner_, wide(text).c_str(), wide(app::texts::kMessageTitle).c_str(), MB_OK);
 }
 
 void Win32Desktop::set_busy(bool busy) {
@@ -89,16 +89,16 @@ void Win32Desktop::run_task(LPARAM task) {
 // The file calls of the build take plain paths, which end before MAX_PATH characters.
 bool Win32Desktop::usable(const std::wstring& path) {
   if (path.size() < MAX_PATH) return true;
-  show_message(platform::fill(app::text::kPathTooLong, {std::to_string(MAX_PATH - 1)}) +
+  show_message(platform::fill(app::texts::kPathTooLong, {std::to_string(MAX_PATH - 1)}) +
                platform::wide_to_utf8(path));
   return false;
 }
 
 std::optional<app::PickedFile> Win32Desktop::pick_pdf_file(const std::string& initial_dir) {
   // One file type: label, NUL, pattern, NUL, and the closing NUL.
-  std::wstring filter = wide(app::text::kPdfFilterLabel);
+  std::wstring filter = wide(app::texts::kPdfFilterLabel);
   filter.append(1, L'\0').append(L"*.pdf").append(1, L'\0');
-  const std::wstring title = wide(app::text::kOpenDialogTitle);
+  const std::wstring title = wide(app::texts::kOpenDialogTitle);
   const std::wstring initial = exact(initial_dir);
 
   // Both buffers start as 254 spaces and a NUL, so the file-name box starts blank.

@@ -98,7 +98,7 @@ void add_by_drop_reorder_with_keys(Scenario& s) {
   s.app.drop({deep}, true);
   const auto message = wait_message(s.app.pid());
   ASSERT_TRUE(message);
-  EXPECT_EQ(message->text, wide(platform::fill(app::text::kPathTooLong, {"259"})) + deep.wstring());
+  EXPECT_EQ(message->text, wide(platform::fill(app::texts::kPathTooLong, {"259"})) + deep.wstring());
   ASSERT_TRUE(press(message->hwnd, IDOK));
   add_by_drop(s);
   ASSERT_TRUE(bring_to_front(s.app.form()));
@@ -130,7 +130,7 @@ void build(Scenario& s, const std::wstring& said) {
 // Then the e-book, byte for byte: the reader beside the window, then each PDF under its
 // title in the list's order, the index and the trailer.
 void build_and_read_back(Scenario& s) {
-  ASSERT_NO_FATAL_FAILURE(build(s, wide(app::text::kBuilt)));
+  ASSERT_NO_FATAL_FAILURE(build(s, wide(app::texts::kBuilt)));
   std::vector<std::pair<std::string, std::string>> pdfs;
   for (const auto& title : s.book) pdfs.emplace_back(utf8(title), contents(s.pdfs[title]));
   EXPECT_TRUE(contents(s.app.folder() / L"我的书.exe") ==
@@ -258,8 +258,8 @@ TEST(Startup, WithoutTheReaderRefusesToStart) {
   ASSERT_TRUE(app.start(app.folder() / L"Tarvello.exe"));
   const auto message = wait_message(app.pid(), 20000);
   ASSERT_TRUE(message);
-  EXPECT_EQ(message->title, wide(app::text::kMessageTitle));
-  EXPECT_EQ(message->text, wide(app::text::kStubMissing));
+  EXPECT_EQ(message->title, wide(app::texts::kMessageTitle));
+  EXPECT_EQ(message->text, wide(app::texts::kStubMissing));
   EXPECT_EQ(message->buttons, std::vector<int>{IDOK});
   EXPECT_FALSE(wait_dialog(app.pid(), nullptr, nullptr, 0, win32::kFormClass)) << "a window shows";
   EXPECT_TRUE(recorded().empty()) << "the home page opens only after OK";

@@ -3,12 +3,12 @@
 // its controls and the system's save dialog, at 96 and 144 dpi. The prefix hands every
 // opened PDF to the driver's recorder.
 #include "gui_kit.h"
-#include "stub/window_ids.h"
+#include "reader/window_ids.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-namespace ids = stub::window;
+namespace ids = reader::window;
 using namespace gui;
 using namespace testing_support;
 

@@ -5,13 +5,13 @@
 // or a bug, and either way the reader says so and ends, as an uncaught exception would.
 #include <windows.h>
 
-#include "stub/texts.h"
+#include "reader/texts.h"
 
 namespace {
 
 // Wide literals: nothing may be allocated once memory has run out.
 [[noreturn]] void give_up() {
-  MessageBoxW(nullptr, stub::texts::kGivingUp, stub::texts::kMessageTitleWide,
+  MessageBoxW(nullptr, reader::texts::kGivingUp, reader::texts::kMessageTitleWide,
               MB_OK | MB_ICONERROR);
   ExitProcess(3);
 }

@@ -11,7 +11,7 @@
 #include "container/format.h"
 #include "platform/file.h"
 
-namespace stub {
+namespace reader {
 
 // The book behind this program, open for reading its entries, or the sentence that says
 // why there is none.
@@ -33,4 +33,4 @@ std::string shown_title(std::string_view title);
 // 1234567 as "1,234,567".
 std::string grouped(std::uint64_t number);
 
-}  // namespace stub
+}  // namespace reader

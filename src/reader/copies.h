@@ -14,7 +14,7 @@
 #include "container/extract.h"
 #include "platform/file.h"
 
-namespace stub::copies {
+namespace reader::copies {
 
 inline constexpr std::string_view kRecordName = "tarvello-copies.txt";
 
@@ -53,4 +53,4 @@ bool clean_folder(const std::string& folder,
 void clean_all(const std::string& base, std::string_view prefix,
                std::optional<std::int64_t> written_before = std::nullopt);
 
-}  // namespace stub::copies
+}  // namespace reader::copies

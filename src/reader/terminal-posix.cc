@@ -1,4 +1,4 @@
-#include "stub/terminal-posix.h"
+#include "reader/terminal-posix.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -13,14 +13,14 @@
 
 #include "platform/file.h"
 #include "platform/text.h"
-#include "stub/texts.h"
+#include "reader/texts.h"
 
 extern char** environ;
 
-namespace stub::terminal {
+namespace reader::terminal {
 namespace {
 
-namespace texts = stub::texts;
+namespace texts = reader::texts;
 
 struct Terminal {
   const char* program;
@@ -114,4 +114,4 @@ int restart_in_terminal(const std::string& book) {
   return platform::kExitFailed;
 }
 
-}  // namespace stub::terminal
+}  // namespace reader::terminal

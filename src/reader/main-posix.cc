@@ -20,10 +20,10 @@
 
 #include "container/extract.h"
 #include "platform/text.h"
-#include "stub/copies.h"
-#include "stub/reader.h"
-#include "stub/terminal-posix.h"
-#include "stub/texts.h"
+#include "reader/copies.h"
+#include "reader/reader.h"
+#include "reader/terminal-posix.h"
+#include "reader/texts.h"
 
 extern char** environ;
 
@@ -33,7 +33,7 @@ using platform::fill;
 using platform::kExitFailed;
 using platform::kExitOk;
 using platform::shown;
-namespace texts = stub::texts;
+namespace texts = reader::texts;
 
 void say(const std::string& text) {
   std::fputs(text.c_str(), stdout);
@@ -59,7 +59,7 @@ int list(const container::Book& book, const std::string& program, bool hint) {
     std::string number = std::to_string(i + 1);
     number.insert(0, count.size() - number.size(), ' ');
     say(fill(texts::kListLine,
-             {number, stub::shown_title(entry.title), stub::grouped(entry.length)}));
+             {number, reader::shown_title(entry.title), reader::grouped(entry.length)}));
   }
   if (hint) say(fill(texts::kListHint, {program, program}));
   return kExitOk;
@@ -83,7 +83,7 @@ constexpr std::int64_t kGraceNanoseconds = 10 * 60 * 1000000000LL;
 void clean_earlier_copies() {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
-  stub::copies::clean_all(
+  reader::copies::clean_all(
       temporary_base(), kFolderPrefix,
       static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec - kGraceNanoseconds);
 }
@@ -161,7 +161,7 @@ class HeldSignals {
 struct Copies {
   std::string folder;
   std::optional<platform::File> record;
-  std::vector<std::pair<std::size_t, stub::copies::Copy>> written;  // by entry
+  std::vector<std::pair<std::size_t, reader::copies::Copy>> written;  // by entry
 };
 
 std::optional<std::string> unchanged_copy(const Copies& copies, std::size_t index) {
@@ -175,7 +175,7 @@ std::optional<std::string> unchanged_copy(const Copies& copies, std::size_t inde
 }
 
 // The copy of entry `index` to hand to a viewer; without one, `problem` says why.
-std::optional<std::string> copy_for_viewer(stub::OpenBook& opened, Copies& copies,
+std::optional<std::string> copy_for_viewer(reader::OpenBook& opened, Copies& copies,
                                            std::size_t index, std::string& problem) {
   if (auto path = unchanged_copy(copies, index)) return path;
   platform::Error err;
@@ -183,21 +183,21 @@ std::optional<std::string> copy_for_viewer(stub::OpenBook& opened, Copies& copie
   if (!copies.record || !platform::is_folder(copies.folder)) {
     copies = {};
     auto folder = temporary_folder(err);
-    if (folder) copies.record = stub::copies::create_record(*folder, err);
+    if (folder) copies.record = reader::copies::create_record(*folder, err);
     if (!copies.record) {
       problem = std::string(texts::kNoTempFolder) + platform::describe(err);
       return std::nullopt;
     }
     copies.folder = *folder;
   }
-  stub::copies::Copy copy;
+  reader::copies::Copy copy;
   HeldSignals held;
   const auto& entry = opened.book->entries[index];
   if (auto failed =
-          stub::copies::write_copy(*opened.file, entry, copies.folder, *copies.record, copy)) {
+          reader::copies::write_copy(*opened.file, entry, copies.folder, *copies.record, copy)) {
     if (copies.written.empty()) {
       copies.record.reset();
-      stub::copies::clean_folder(copies.folder);
+      reader::copies::clean_folder(copies.folder);
     }
     problem = container::describe(failed);
     return std::nullopt;
@@ -208,7 +208,7 @@ std::optional<std::string> copy_for_viewer(stub::OpenBook& opened, Copies& copie
   return platform::join(copies.folder, copy.name);
 }
 
-int open_entry(stub::OpenBook& opened, Copies& copies, std::size_t number) {
+int open_entry(reader::OpenBook& opened, Copies& copies, std::size_t number) {
   std::string problem;
   const auto copy = copy_for_viewer(opened, copies, number - 1, problem);
   if (!copy) return failure(problem);
@@ -224,7 +224,7 @@ int open_entry(stub::OpenBook& opened, Copies& copies, std::size_t number) {
   return kExitOk;
 }
 
-int open_word(stub::OpenBook& opened, const std::string& word) {
+int open_word(reader::OpenBook& opened, const std::string& word) {
   const auto& entries = opened.book->entries;
   auto number = entry_number(word, entries.size());
   if (!number) {
@@ -250,7 +250,7 @@ std::optional<std::string> read_line() {
 }
 
 // In a terminal: the question, until an empty line or the end of input ends it.
-int ask(stub::OpenBook& opened) {
+int ask(reader::OpenBook& opened) {
   const std::string count = std::to_string(opened.book->entries.size());
   Copies copies;
   while (true) {
@@ -267,7 +267,7 @@ int ask(stub::OpenBook& opened) {
   }
 }
 
-int extract(stub::OpenBook& opened, const std::string& dir) {
+int extract(reader::OpenBook& opened, const std::string& dir) {
   std::vector<std::string> written;
   if (auto failed = container::extract_all(*opened.file, *opened.book, dir, written)) {
     return failure(container::describe(failed));
@@ -297,15 +297,15 @@ int run(const std::vector<std::string>& words) {
   }
 
   // Double-clicked: what it says would go nowhere.
-  if (command.empty() && stub::terminal::wants_terminal()) {
+  if (command.empty() && reader::terminal::wants_terminal()) {
     if (std::string self = platform::executable_path(); !self.empty())
-      return stub::terminal::restart_in_terminal(self);
+      return reader::terminal::restart_in_terminal(self);
   }
 
   // The kernel's own link to this program's file: the book is whatever file we run from,
   // whatever it is called and however we were started.
   clean_earlier_copies();
-  stub::OpenBook opened = stub::open_book("/proc/self/exe");
+  reader::OpenBook opened = reader::open_book("/proc/self/exe");
   if (!opened.book) return failure(opened.message);
   if (command == "open") return open_word(opened, words[2]);
   if (!command.empty()) return extract(opened, words[2]);
@@ -321,7 +321,7 @@ int main(int argc, char** argv) {
   int code = run(std::vector<std::string>(argv, argv + argc));
   // A terminal the reader started itself in closes when it ends: a failure stays on the
   // screen until it has been read.
-  if (code != kExitOk && stub::terminal::restarted() && isatty(STDIN_FILENO)) {
+  if (code != kExitOk && reader::terminal::restarted() && isatty(STDIN_FILENO)) {
     std::fputs(std::string(texts::kPressEnter).c_str(), stderr);
     read_line();
   }

@@ -16,15 +16,15 @@
 #include "container/extract.h"
 #include "platform/encoding.h"
 #include "platform/text.h"
-#include "stub/copies.h"
-#include "stub/reader.h"
-#include "stub/texts.h"
-#include "stub/window_ids.h"
+#include "reader/copies.h"
+#include "reader/reader.h"
+#include "reader/texts.h"
+#include "reader/window_ids.h"
 
 namespace {
 
-namespace texts = stub::texts;
-namespace ids = stub::window;
+namespace texts = reader::texts;
+namespace ids = reader::window;
 
 std::wstring wide(std::string_view utf8) {
   return platform::shown_wide(utf8);
@@ -107,7 +107,7 @@ std::string save_entry(platform::File& book, const container::IndexEntry& entry,
 
 class ReaderWindow {
  public:
-  explicit ReaderWindow(stub::OpenBook opened) : opened_(std::move(opened)) {}
+  explicit ReaderWindow(reader::OpenBook opened) : opened_(std::move(opened)) {}
 
   bool create(HINSTANCE instance) {
     WNDCLASSEXW window_class{};
@@ -175,7 +175,7 @@ class ReaderWindow {
     SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
     for (const auto& entry : entries) {
       SendMessageW(list_, LB_ADDSTRING, 0,
-                   reinterpret_cast<LPARAM>(wide(stub::shown_title(entry.title)).c_str()));
+                   reinterpret_cast<LPARAM>(wide(reader::shown_title(entry.title)).c_str()));
     }
     SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
     SendMessageW(list_, LB_SETCURSEL, 0, 0);
@@ -202,7 +202,7 @@ class ReaderWindow {
   bool make_folder(platform::Error& err) {
     auto folder = new_temporary_folder(err);
     if (!folder) return false;
-    record_ = stub::copies::create_record(*folder, err);
+    record_ = reader::copies::create_record(*folder, err);
     if (!record_) return false;
     folder_ = *folder;
     return true;
@@ -227,8 +227,8 @@ class ReaderWindow {
         tell(window_, std::string(texts::kNoTempFolder) + platform::describe(err), MB_ICONERROR);
         return;
       }
-      stub::copies::Copy copy;
-      if (auto failed = stub::copies::write_copy(*opened_.file, entry, folder_, *record_, copy)) {
+      reader::copies::Copy copy;
+      if (auto failed = reader::copies::write_copy(*opened_.file, entry, folder_, *record_, copy)) {
         tell(window_, container::describe(failed), MB_ICONERROR);
         return;
       }
@@ -302,7 +302,7 @@ class ReaderWindow {
       if (now && *now != copy.stamp) changed.push_back(path);
     }
     record_.reset();
-    if (!folder_.empty()) stub::copies::clean_folder(folder_);
+    if (!folder_.empty()) reader::copies::clean_folder(folder_);
     for (const std::string& path : changed) {
       const std::string name = platform::base_name(path);
       const std::string text =
@@ -406,10 +406,10 @@ class ReaderWindow {
     return self ? self->handle_message(message, w, l) : DefWindowProcW(window, message, w, l);
   }
 
-  stub::OpenBook opened_;
+  reader::OpenBook opened_;
   std::string folder_;                    // of the copies, once there is one
   std::optional<platform::File> record_;  // in it, held open while the window lives
-  std::vector<std::pair<int, stub::copies::Copy>> copies_;  // by entry, as written
+  std::vector<std::pair<int, reader::copies::Copy>> copies_;  // by entry, as written
   bool closing_ = false;
   HWND window_ = nullptr;
   HWND label_ = nullptr;
@@ -429,9 +429,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   platform::Error ignored;
   const std::wstring temporary = temporary_base(ignored);
   if (!temporary.empty())
-    stub::copies::clean_all(platform::wide_to_utf8(temporary),
+    reader::copies::clean_all(platform::wide_to_utf8(temporary),
                             platform::wide_to_utf8(kFolderPrefix));
-  stub::OpenBook opened = stub::open_book(platform::executable_path());
+  reader::OpenBook opened = reader::open_book(platform::executable_path());
   if (!opened.book) {
     tell(nullptr, opened.message,
          opened.verdict == container::Verdict::no_book ? MB_ICONINFORMATION : MB_ICONERROR);

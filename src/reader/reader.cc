@@ -1,9 +1,9 @@
-#include "stub/reader.h"
+#include "reader/reader.h"
 
 #include "platform/text.h"
-#include "stub/texts.h"
+#include "reader/texts.h"
 
-namespace stub {
+namespace reader {
 
 OpenBook open_book(const std::string& path) {
   OpenBook out;
@@ -50,4 +50,4 @@ std::string grouped(std::uint64_t number) {
   return out;
 }
 
-}  // namespace stub
+}  // namespace reader

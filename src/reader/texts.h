@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-namespace stub::texts {
+namespace reader::texts {
 
 // The caption of every message, and the same ready for a W call where nothing may be
 // allocated (out of memory).
@@ -81,4 +81,4 @@ inline constexpr std::string_view kNoTerminalStart = "无法启动终端程序{}
 inline constexpr std::string_view kTerminalFailed = "终端程序{}没能启动（退出码 {}）。";
 inline constexpr std::string_view kRunItYourself = "请在终端里运行这本电子书：\n{}";
 
-}  // namespace stub::texts
+}  // namespace reader::texts

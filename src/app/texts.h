@@ -8,7 +8,7 @@
 // A macro, so the caption can be put together with the version at compile time.
 #define TARVELLO_PRODUCT_TITLE "PDF电子书制作软件(Tarvello)"
 
-namespace app::text {
+namespace app::texts {
 
 // The caption of every message.
 inline constexpr std::string_view kMessageTitle = "提示";
@@ -57,4 +57,4 @@ inline constexpr std::string_view kChooseFolderButton = "更改保存位置";
 inline constexpr std::string_view kForWindowsOption = "给用 Windows 的读者";
 inline constexpr std::string_view kForLinuxOption = "给用 Linux 的读者";
 
-}  // namespace app::text
+}  // namespace app::texts

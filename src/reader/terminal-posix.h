@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace stub::terminal {
+namespace reader::terminal {
 
 // Set in the environment of the reader started in a terminal, so that it never starts
 // itself again, whatever its terminal turns out to be.
@@ -23,4 +23,4 @@ bool restarted();
 // standard error. The exit code of the reader that stays behind.
 int restart_in_terminal(const std::string& book);
 
-}  // namespace stub::terminal
+}  // namespace reader::terminal

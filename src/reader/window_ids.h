@@ -1,7 +1,7 @@
 // The reader window's class, controls and layout, for the window and for whatever drives it.
 #pragma once
 
-namespace stub::window {
+namespace reader::window {
 
 inline constexpr wchar_t kClassName[] = L"TarvelloReader";
 inline constexpr int kLabelId = 100;
@@ -45,4 +45,4 @@ constexpr Layout layout(int width, int height, int dpi) {
           {width - margin - button_width, buttons_top, button_width, button_height}};
 }
 
-}  // namespace stub::window
+}  // namespace reader::window

@@ -1,8 +1,8 @@
-#include "stub/copies.h"
+#include "reader/copies.h"
 
 #include <charconv>
 
-namespace stub::copies {
+namespace reader::copies {
 namespace {
 
 // A record names a few copies; anything far larger is not ours.
@@ -107,4 +107,4 @@ void clean_all(const std::string& base, std::string_view prefix,
   }
 }
 
-}  // namespace stub::copies
+}  // namespace reader::copies

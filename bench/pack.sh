@@ -1,6 +1,6 @@
 #!/bin/sh
 # How fast tarvello-cli packs, and in how much memory, next to plain `cat` writing the
-# same bytes. Eight PDFs of 48 MiB and a small stub; `cat` and `pack` take turns so both
+# same bytes. Eight PDFs of 48 MiB and a small reader; `cat` and `pack` take turns so both
 # see the same page cache and the same disk; outputs are deleted between runs.
 #
 #   bench/pack.sh [ROUNDS]        ROUNDS defaults to 21 (7 at the least)
@@ -17,7 +17,7 @@ bench_work build/bench-work
 mkdir -p "$work/in" "$work/out"
 
 echo "making 8 PDFs of 48 MiB in $work ..."
-# The payload always starts at offset 589,999, 175 bytes into a page. A stub of 4,271
+# The payload always starts at offset 589,999, 175 bytes into a page. A reader of 4,271
 # bytes puts cat's copy of the PDFs 175 bytes into a page too, so neither side gets
 # page-aligned writes the other lacks.
 head -c 4271 /dev/urandom > "$work/books.ini"

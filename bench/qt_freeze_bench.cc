@@ -110,7 +110,7 @@ Run measure(const QString& app_dir, const QString& pdfs, bool on_the_window_thre
           builder::write_ebook({"bench",
                                 window.state().books.entries(),
                                 app_dir.toStdString(),
-                                builder::stub_path(app_dir.toStdString()),
+                                builder::reader_path(app_dir.toStdString(), builder::kThisSystem),
                                 {},
                                 nullptr});
       ticks.push_back(now(clock));
@@ -153,9 +153,9 @@ int main(int argc, char** argv) {
   }
 
   QTemporaryDir app_dir, pdfs;
-  QFile stub(app_dir.filePath(QStringLiteral("books.ini")));
-  if (!stub.open(QIODevice::WriteOnly) || stub.write(QByteArray(4271, 's')) != 4271) return 1;
-  stub.close();
+  QFile reader(app_dir.filePath(QStringLiteral("books.ini")));
+  if (!reader.open(QIODevice::WriteOnly) || reader.write(QByteArray(4271, 's')) != 4271) return 1;
+  reader.close();
   const qint64 each = megabytes * 1'000'000 / kPdfs;
   for (int i = 0; i < kPdfs; ++i) {
     QFile pdf(QDir(pdfs.path()).filePath(QStringLiteral("第%1章.pdf").arg(i + 1)));

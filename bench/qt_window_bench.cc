@@ -75,9 +75,9 @@ int main(int argc, char** argv) {
   }
 
   QTemporaryDir app_dir, folder, build_folder;
-  QFile stub(app_dir.filePath(QStringLiteral("books.ini")));
-  if (!stub.open(QIODevice::WriteOnly) || stub.write(QByteArray(4271, 's')) != 4271) return 1;
-  stub.close();
+  QFile reader(app_dir.filePath(QStringLiteral("books.ini")));
+  if (!reader.open(QIODevice::WriteOnly) || reader.write(QByteArray(4271, 's')) != 4271) return 1;
+  reader.close();
   make_pdfs(folder.path(), folder_files, 64);
   make_pdfs(build_folder.path(), build_files, 16 * 1024);
   std::printf("%d PDFs in the folder; %d PDFs of 16 KiB to build from; %d rounds\n", folder_files,

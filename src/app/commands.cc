@@ -164,7 +164,7 @@ bool startup_check(WindowState& state, Desktop& desktop) {
       return true;
     }
   }
-  desktop.show_message(std::string(texts::kStubMissing));
+  desktop.show_message(std::string(texts::kReaderLost));
   desktop.open_address(links::home_page_address());
   desktop.end_process();
   return false;

@@ -12,7 +12,7 @@ namespace app::texts {
 
 // The caption of every message.
 inline constexpr std::string_view kMessageTitle = "提示";
-inline constexpr std::string_view kStubMissing = "重要文件丢失，请到作者主页下载最新版！";
+inline constexpr std::string_view kReaderLost = "重要文件丢失，请到作者主页下载最新版！";
 inline constexpr std::string_view kBuilt = "已成功生成PDF电子书！";
 inline constexpr std::string_view kCaption = TARVELLO_PRODUCT_TITLE " V" TARVELLO_VERSION;
 // After kCaption while a build runs; "{}": the percent done.

@@ -151,19 +151,19 @@ std::optional<File> create_reclaiming(const std::string& path,
   return file;
 }
 
-// The stub is small by construction, so it is held in memory.
-BuildResult read_stub(const std::string& path, std::string& stub) {
+// The reader is small by construction, so it is held in memory.
+BuildResult read_reader(const std::string& path, std::string& reader) {
   Error err;
-  // Only an existing file is opened: reading never creates a missing stub.
-  if (!platform::path_exists(path)) return failed(Step::read_stub, Cause::missing, path);
+  // Only an existing file is opened: reading never creates a missing reader.
+  if (!platform::path_exists(path)) return failed(Step::read_reader, Cause::missing, path);
   auto file = File::open_read(path, err);
-  if (!file) return failed_on(Step::read_stub, path, err);
-  auto bytes = read_head(*file, container::kMaxStubSize + 1, err);
-  if (!bytes) return failed_on(Step::read_stub, path, err);
-  if (bytes->empty()) return failed(Step::read_stub, Cause::empty, path);
-  if (bytes->size() > container::kMaxStubSize)
-    return failed(Step::read_stub, Cause::stub_too_large, path);
-  stub = std::move(*bytes);
+  if (!file) return failed_on(Step::read_reader, path, err);
+  auto bytes = read_head(*file, container::kMaxReaderSize + 1, err);
+  if (!bytes) return failed_on(Step::read_reader, path, err);
+  if (bytes->empty()) return failed(Step::read_reader, Cause::empty, path);
+  if (bytes->size() > container::kMaxReaderSize)
+    return failed(Step::read_reader, Cause::reader_too_large, path);
+  reader = std::move(*bytes);
   return {};
 }
 
@@ -201,11 +201,11 @@ BuildResult pass_index_through_file(const std::string& path, const std::string& 
 
 // A working file that an interrupted build of ours left behind starts with the very
 // reader this build uses; anything else at that name is someone else's.
-BuildResult create_working_file(const std::string& path, const std::string& stub,
+BuildResult create_working_file(const std::string& path, const std::string& reader,
                                 CreatedFiles& created, std::optional<File>& out) {
   Error err;
   out = create_reclaiming(
-      path, [&](const std::string& p) { return read_head(p, stub.size()) == stub; }, err);
+      path, [&](const std::string& p) { return read_head(p, reader.size()) == reader; }, err);
   if (!out) return creation_failed(Step::open_output, path, err);
   created.working_file = path;
   return {};
@@ -286,12 +286,12 @@ BuildResult make_index(const BuildRequest& request, const std::vector<Source>& s
   return {};
 }
 
-// The stub at the head, then every PDF at its position.
-BuildResult write_payload(File& out, const std::string& stub, const std::vector<Source>& sources,
+// The reader at the head, then every PDF at its position.
+BuildResult write_payload(File& out, const std::string& reader, const std::vector<Source>& sources,
                           std::uint64_t payload, const BuildRequest& request) {
   Error err;
-  if (!out.write_at(0, stub.data(), stub.size(), err)) {
-    return failed(Step::write_stub, Cause::system, out.path(), err);
+  if (!out.write_at(0, reader.data(), reader.size(), err)) {
+    return failed(Step::write_reader, Cause::system, out.path(), err);
   }
   std::uint64_t done = 0;
   if (request.progress) request.progress(0, payload);
@@ -349,10 +349,10 @@ BuildResult build(const BuildRequest& request, CreatedFiles& created) {
   BuildResult r;
   if (r.failure = check_request(request); stopped(r)) return r;
   // The reader first: what it runs on gives the book its name.
-  std::string stub;
-  if (r = read_stub(request.stub_path, stub); stopped(r)) return r;
+  std::string reader;
+  if (r = read_reader(request.reader_file, reader); stopped(r)) return r;
   const std::string final_path =
-      finished_path(request.out_dir, request.book_name, reader_system(stub));
+      finished_path(request.out_dir, request.book_name, reader_system(reader));
   bool replaces_earlier = false;
   if (r = check_earlier_book(final_path, replaces_earlier); stopped(r)) return r;
   std::vector<Source> sources;
@@ -368,8 +368,8 @@ BuildResult build(const BuildRequest& request, CreatedFiles& created) {
   const std::string working_path =
       platform::join(request.out_dir, request.book_name + std::string(kWorkingSuffix));
   std::optional<File> out;
-  if (r = create_working_file(working_path, stub, created, out); stopped(r)) return r;
-  if (r = write_payload(*out, stub, sources, payload, request); stopped(r)) return r;
+  if (r = create_working_file(working_path, reader, created, out); stopped(r)) return r;
+  if (r = write_payload(*out, reader, sources, payload, request); stopped(r)) return r;
   if (r = finish_working_file(*out, index_block); stopped(r)) return r;
   if (cancelled(request)) return failed(Step::write_index_block, Cause::cancelled, final_path);
   if (r = put_in_place(working_path, final_path, replaces_earlier); stopped(r)) return r;
@@ -444,10 +444,6 @@ Failure check_request(const BuildRequest& request) {
   return f;
 }
 
-std::string stub_path(const std::string& dir) {
-  return platform::join(dir, std::string(kStubFileName));
-}
-
 std::optional<System> system_named(std::string_view name) {
   if (name == "windows") return System::windows;
   if (name == "linux") return System::linux;
@@ -455,16 +451,16 @@ std::optional<System> system_named(std::string_view name) {
 }
 
 std::string reader_path(const std::string& dir, System system) {
-  if (system == kThisSystem) return stub_path(dir);
+  if (system == kThisSystem) return platform::join(dir, std::string(kReaderFileName));
   return platform::join(dir, system == System::windows ? "books-windows.ini" : "books-linux.ini");
 }
 
 std::string reader_folder(const std::string& program_dir) {
-  if (platform::kWindows || platform::path_exists(stub_path(program_dir))) return program_dir;
+  if (platform::kWindows || platform::path_exists(reader_path(program_dir, kThisSystem))) return program_dir;
   const auto cut = program_dir.find_last_of('/');
   if (cut == std::string::npos) return program_dir;
   const std::string installed = program_dir.substr(0, cut) + "/lib/tarvello";
-  return platform::path_exists(stub_path(installed)) ? installed : program_dir;
+  return platform::path_exists(reader_path(installed, kThisSystem)) ? installed : program_dir;
 }
 
 System reader_system(std::string_view reader_head) {

@@ -1,4 +1,4 @@
-// Writing one e-book: the stub, every PDF streamed to its position, the index and the
+// Writing one e-book: the reader, every PDF streamed to its position, the index and the
 // trailer, under a working name that becomes the final name only when all is written.
 #pragma once
 
@@ -16,7 +16,7 @@
 namespace builder {
 
 inline constexpr std::string_view kIndexFileName = "clcboosk.txt";
-inline constexpr std::string_view kStubFileName = "books.ini";
+inline constexpr std::string_view kReaderFileName = "books.ini";
 inline constexpr std::string_view kWorkingSuffix = ".txt";
 
 // Where a build stopped.
@@ -24,11 +24,11 @@ enum class Step {
   check,        // the book name and the list, before anything is touched
   clean_up,     // an earlier file of the finished e-book's name
   index,        // sizing the listed PDFs and making the index
-  read_stub,    // the reader, books.ini
+  read_reader,  // the reader, books.ini
   write_index,  // the temporary index file
   read_index,
   open_output,  // creating the working file
-  write_stub,
+  write_reader,
   copy_pdf,           // reading a PDF
   write_pdf,          // writing it into the working file
   write_index_block,  // the index block and the trailer, and flushing it all to the disk
@@ -48,7 +48,7 @@ enum class Cause {
   missing,          // the file is not there
   not_ordinary,     // a folder, pipe or device where a file is wanted
   empty,            // the file has no bytes
-  stub_too_large,   // the reader passes the room before the first PDF
+  reader_too_large, // the reader passes the room before the first PDF
   too_large,        // the e-book would pass the format's size
   size_changed,     // a PDF changed while the build ran
   book_changed,     // an e-book whose chapters are listed is no longer the one read
@@ -69,7 +69,7 @@ struct BuildRequest {
   std::string book_name;                 // as typed: not trimmed
   std::vector<booklist::Entry> entries;  // in book order
   std::string out_dir;                   // where the e-book and its working files go
-  std::string stub_path;                 // books.ini
+  std::string reader_file;               // books.ini, or another system's reader
   // Told how many payload bytes are copied so far, of how many.
   std::function<void(std::uint64_t done, std::uint64_t total)> progress;
   // Set from anywhere to stop the build; it then cleans up and fails as cancelled.
@@ -95,9 +95,6 @@ Failure check_request(const BuildRequest& request);
 // Writes the e-book. On failure nothing it created is left behind and nothing it did not
 // create is changed; the structured failure says where and why.
 BuildResult write_ebook(const BuildRequest& request);
-
-// books.ini in `dir`.
-std::string stub_path(const std::string& dir);
 
 // The systems a book's readers use. A book starts with its reader, so it opens only there.
 enum class System { windows, linux };

@@ -23,7 +23,7 @@ bool is_pdf_step(Step step) {
 // The file a step writes is the e-book being made, whatever its working name.
 bool writes_the_book(Step step) {
   return step == Step::write_index || step == Step::read_index || step == Step::open_output ||
-         step == Step::write_stub || step == Step::write_pdf || step == Step::write_index_block;
+         step == Step::write_reader || step == Step::write_pdf || step == Step::write_index_block;
 }
 
 std::string folder_of(const std::string& path) {
@@ -54,7 +54,7 @@ std::string system_failure(const Failure& f) {
   std::string what;
   if (is_pdf_step(f.step)) {
     what = fill(texts::kCannotReadPdf, {file});
-  } else if (f.step == Step::read_stub) {
+  } else if (f.step == Step::read_reader) {
     what = fill(texts::kCannotReadReader, {file});
   } else if ((f.step == Step::open_output || f.step == Step::write_index) &&
              (f.system.kind == ErrorKind::no_permission || f.system.kind == ErrorKind::read_only ||
@@ -76,7 +76,7 @@ std::string system_failure(const Failure& f) {
 
 std::string message(const Failure& f) {
   const std::string file = platform::quoted(f.file);
-  const bool stub = f.step == Step::read_stub;
+  const bool reader = f.step == Step::read_reader;
   switch (f.cause) {
     case Cause::none:
       return "";
@@ -95,14 +95,14 @@ std::string message(const Failure& f) {
     case Cause::missing:
       // The reader asked back is the one missing: this system's books.ini, the other
       // system's reader, or whichever file was named for it.
-      return stub ? fill(texts::kReaderMissing, {file, shown(platform::base_name(f.file))})
+      return reader ? fill(texts::kReaderMissing, {file, shown(platform::base_name(f.file))})
                   : fill(texts::kPdfMissing, {file});
     case Cause::not_ordinary:
-      return fill(stub ? texts::kReaderNotOrdinary : texts::kPdfNotOrdinary, {file});
+      return fill(reader ? texts::kReaderNotOrdinary : texts::kPdfNotOrdinary, {file});
     case Cause::empty:
-      return fill(stub ? texts::kReaderEmpty : texts::kPdfEmpty, {file});
-    case Cause::stub_too_large:
-      return fill(texts::kReaderTooLarge, {file, std::to_string(container::kMaxStubSize)});
+      return fill(reader ? texts::kReaderEmpty : texts::kPdfEmpty, {file});
+    case Cause::reader_too_large:
+      return fill(texts::kReaderTooLarge, {file, std::to_string(container::kMaxReaderSize)});
     case Cause::too_large:
       return std::string(texts::kBookTooLarge);
     case Cause::size_changed:

@@ -29,7 +29,7 @@ inline constexpr std::string_view kPdfNotOrdinary =
 inline constexpr std::string_view kReaderEmpty = "阅读器文件{}是空的，请重新下载本软件。";
 inline constexpr std::string_view kPdfEmpty =
     "PDF 文件{}是空的（0 字节），不能放进电子书。请把它从列表中删除。";
-// "{}": the reader, then container::kMaxStubSize.
+// "{}": the reader, then container::kMaxReaderSize.
 inline constexpr std::string_view kReaderTooLarge =
     "阅读器文件{}超过 {} 字节，放不进电子书的开头。请重新下载本软件。";
 inline constexpr std::string_view kBookTooLarge = "由于文件太大，无法生成电子书！";

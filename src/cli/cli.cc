@@ -86,7 +86,7 @@ bool interrupted(const Streams& streams) {
 struct PackArgs {
   std::string name;
   bool has_name = false;
-  std::string stub;
+  std::string reader;
   std::string target;  // --for: "windows" or "linux"
   std::string out_dir;
   std::vector<std::string> paths;
@@ -122,9 +122,9 @@ std::variant<std::vector<booklist::Entry>, Usage, std::string> collect_entries(
 // The reader the book starts with: --stub, or the one for --for where this program finds
 // its readers.
 std::variant<std::string, Usage> reader_for(const PackArgs& args, const std::string& exe_dir) {
-  if (!args.stub.empty()) {
-    if (!args.target.empty()) return Usage{"pack", std::string(texts::kStubOrFor)};
-    return args.stub;
+  if (!args.reader.empty()) {
+    if (!args.target.empty()) return Usage{"pack", std::string(texts::kReaderOrFor)};
+    return args.reader;
   }
   const auto system = args.target.empty() ? builder::kThisSystem : builder::system_named(args.target);
   if (!system) return Usage{"pack", fill(texts::kBadSystem, {platform::quoted(args.target)})};
@@ -285,7 +285,8 @@ CommandLine::CommandLine() {
   name_option = pack_command->add_option("--name", pack_args.name, text(texts::kNameOption))
                     ->type_name("NAME");
   pack_command->add_option("--for", pack_args.target, text(texts::kForOption))->type_name("SYSTEM");
-  pack_command->add_option("--stub", pack_args.stub, text(texts::kStubOption))->type_name("FILE");
+  // The option keeps the spelling that scripts already type.
+  pack_command->add_option("--stub", pack_args.reader, text(texts::kReaderOption))->type_name("FILE");
   pack_command->add_option("--out-dir", pack_args.out_dir, text(texts::kOutDirOption))
       ->type_name("DIR");
   pack_command->add_option("PATH", pack_args.paths, text(texts::kPathsArgument))->type_name("");

@@ -23,7 +23,7 @@ inline constexpr std::string_view kPackSummary =
 inline constexpr std::string_view kNameOption = "书名（必需）";
 inline constexpr std::string_view kForOption =
     "电子书在哪种系统上阅读：windows 或 linux，默认为本系统；取程序旁的阅读器";
-inline constexpr std::string_view kStubOption = "阅读器文件，默认按 --for 取程序旁的阅读器";
+inline constexpr std::string_view kReaderOption = "阅读器文件，默认按 --for 取程序旁的阅读器";
 inline constexpr std::string_view kOutDirOption = "电子书写到这个文件夹，默认为当前文件夹";
 inline constexpr std::string_view kPathsArgument =
     "PDF 文件（名字以 .pdf 结尾，不分大小写）、文件夹（取其中的 PDF 文件，按名字排序）"
@@ -51,7 +51,7 @@ inline constexpr std::string_view kNeedCommand = "缺少命令：pack、list、e
 inline constexpr std::string_view kUnrecognized = "无法识别的参数：{}";
 inline constexpr std::string_view kNeedName = "缺少书名，请用 --name 给出";
 inline constexpr std::string_view kNeedPaths = "缺少要打包的 PDF 文件或文件夹";
-inline constexpr std::string_view kStubOrFor = "--stub 和 --for 只能给出其中一个";
+inline constexpr std::string_view kReaderOrFor = "--stub 和 --for 只能给出其中一个";
 inline constexpr std::string_view kBadSystem = "--for 只能是 windows 或 linux，不能是{}";
 inline constexpr std::string_view kNotAnInput = "{}既不是文件夹、电子书，名字也不以 .pdf 结尾";
 inline constexpr std::string_view kNeedEbook = "缺少电子书文件";

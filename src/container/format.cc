@@ -229,7 +229,7 @@ Signature find_signature(platform::File& file, std::uint64_t size, platform::Err
 // its signature begins).
 ReadResult read_tail(platform::File& file, std::uint64_t end) {
   ReadResult result;
-  // The stub region, at least one PDF byte and the trailer.
+  // The reader's region, at least one PDF byte and the trailer.
   if (end < kPayloadOffset + 1 + kTrailerSize) return fail(ReadError::too_small);
   // No position in a longer file could be written down.
   if (end > kMaxContainerSize) return fail(ReadError::too_large);

@@ -1,8 +1,8 @@
 // The e-book container, byte by byte (offsets 0-based, positions 1-based, integers
 // little-endian):
 //
-//   offset 0        the reader stub (books.ini), S <= 589,999 bytes; the rest of the
-//                   stub region up to offset 589,998 is never written
+//   offset 0        the reader (books.ini), S <= 589,999 bytes; the rest of the
+//                   reader's region up to offset 589,998 is never written
 //   offset 589,999  PDF 1 (position 590,000), then every further PDF directly behind
 //                   the one before, no padding
 //   after the last  the index block, N bytes of code page 936 text:
@@ -28,7 +28,7 @@ namespace container {
 
 inline constexpr std::uint64_t kPayloadPosition = 590000;  // 1-based
 inline constexpr std::uint64_t kPayloadOffset = kPayloadPosition - 1;
-inline constexpr std::uint64_t kMaxStubSize = kPayloadOffset;  // 589,999
+inline constexpr std::uint64_t kMaxReaderSize = kPayloadOffset;  // 589,999
 // Every position, length and the whole file stay within a signed 32-bit integer.
 inline constexpr std::uint64_t kMaxContainerSize = 2147483647;
 inline constexpr std::uint64_t kTrailerSize = 4;
@@ -57,7 +57,7 @@ std::string trailer_bytes(std::uint32_t index_length);
 
 enum class ReadError {
   none,
-  too_small,              // shorter than the stub region, a PDF byte and the trailer
+  too_small,              // shorter than the reader's region, a PDF byte and the trailer
   not_ordinary,           // a folder, pipe or device, not a file
   too_large,              // longer than kMaxContainerSize
   io,                     // the system failed to read

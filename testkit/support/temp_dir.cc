@@ -116,8 +116,8 @@ std::string sh(const std::string& text) {
 
 std::string forge_book(const std::string& name,
                        const std::vector<std::pair<std::string, std::string>>& pdfs,
-                       const std::string& stub) {
-  std::string bytes = stub;
+                       const std::string& reader) {
+  std::string bytes = reader;
   bytes.resize(container::kPayloadOffset, '\0');
   std::vector<container::IndexEntry> entries;
   for (const auto& [title, pdf] : pdfs) {

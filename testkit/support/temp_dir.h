@@ -50,10 +50,10 @@ Outcome run_shell(const std::string& dir, const std::string& command);
 std::string sh(const std::string& text);
 
 // The bytes of an e-book put together by hand, so a test can give it any title or
-// damage it: `stub`, the PDFs from position 590,000, the index and the trailer.
+// damage it: `reader`, the PDFs from position 590,000, the index and the trailer.
 std::string forge_book(const std::string& name,
                        const std::vector<std::pair<std::string, std::string>>& pdfs,
-                       const std::string& stub = "STUB");
+                       const std::string& reader = "STUB");
 
 // The headers of a PE32 program with no sections: enough for a signing tool to sign a
 // book headed by it. `security` = {file offset, size} goes into the security directory.

@@ -39,11 +39,11 @@ void append_to(const std::string& path, const std::string& bytes) {
 
 class Build : public ::testing::Test {
  protected:
-  TempDir in;   // the stub and the PDFs
+  TempDir in;   // the reader and the PDFs
   TempDir out;  // where the e-book goes, and nothing else
-  std::string stub = pattern_bytes(1000, 1);
+  std::string reader = pattern_bytes(1000, 1);
 
-  void SetUp() override { write_file(in.file("books.ini"), stub); }
+  void SetUp() override { write_file(in.file("books.ini"), reader); }
 
   std::string pdf(const std::string& name, const std::string& bytes) {
     write_file(in.file(name), bytes);
@@ -77,7 +77,7 @@ TEST_F(Build, TheBookByteForByte) {
   ASSERT_TRUE(r.ok) << message(r.failure);
   EXPECT_EQ(r.output_path, out.file("ab.exe"));
   EXPECT_EQ(listing(out.path()), "ab.exe");
-  EXPECT_EQ(read_file(r.output_path), stub + std::string(kPayloadOffset - 1000, '\0') + body +
+  EXPECT_EQ(read_file(r.output_path), reader + std::string(kPayloadOffset - 1000, '\0') + body +
                                           std::string("ab\r\nx\xA1\xE1"
                                                       "590000\xA1\xE2"
                                                       "1000\r\n\x15\0\0\0",
@@ -87,14 +87,14 @@ TEST_F(Build, TheBookByteForByte) {
   EXPECT_NE(perms & std::filesystem::perms::owner_exec, std::filesystem::perms::none);
 #endif
 
-  // A stub that fills its region, two PDFs back to back, a name with spaces kept and a
+  // A reader that fills its region, two PDFs back to back, a name with spaces kept and a
   // title in code page 936: read back as they went in.
-  stub = pattern_bytes(kMaxStubSize, 3);
-  write_file(in.file("books.ini"), stub);
+  reader = pattern_bytes(kMaxReaderSize, 3);
+  write_file(in.file("books.ini"), reader);
   const std::string a = pattern_bytes(10, 4), b = pattern_bytes(20, 5);
   r = write_ebook(request(" 书 ", {{"第一章", pdf("a.pdf", a)}, {"b", pdf("b.pdf", b)}}));
   ASSERT_TRUE(r.ok) << message(r.failure);
-  EXPECT_EQ(read_file(r.output_path).substr(0, kPayloadOffset + 30), stub + a + b);
+  EXPECT_EQ(read_file(r.output_path).substr(0, kPayloadOffset + 30), reader + a + b);
   ReadResult back = read_book(r.output_path);
   EXPECT_EQ(back.book->name, " 书 ");
   EXPECT_EQ(back.book->entries,
@@ -102,7 +102,7 @@ TEST_F(Build, TheBookByteForByte) {
 
   // A Linux reader (an ELF program) names its book for Linux; the Windows book beside it
   // of the same name is another file and stays.
-  write_file(in.file("books.ini"), "\x7f" "ELF" + stub.substr(4));
+  write_file(in.file("books.ini"), "\x7f" "ELF" + reader.substr(4));
   r = write_ebook(request(" 书 ", {{"b", pdf("b.pdf", b)}}));
   ASSERT_TRUE(r.ok) << message(r.failure);
   EXPECT_EQ(r.output_path, out.file(" 书 .run"));
@@ -116,7 +116,7 @@ TEST_F(Build, ARebuildReplacesTheEarlierBookAndAFailedOneKeepsIt) {
   EXPECT_EQ(second.substr(kPayloadOffset, 6), "second");
   EXPECT_EQ(listing(out.path()), "ab.exe");
 
-  // Fails late, after the working file holds the stub and a PDF.
+  // Fails late, after the working file holds the reader and a PDF.
   auto req = request("ab", {{"a", pdf("a.pdf", "third")}, {"b", pdf("b.pdf", "b")}});
   req.progress = [&](std::uint64_t done, std::uint64_t) {
     if (done == 5) append_to(in.file("b.pdf"), "grown");
@@ -184,18 +184,18 @@ TEST_F(Build, RefusedInputsLeaveTheFolderAsItWas) {
   }
   for (const auto& [bytes, cause, said] :
        {std::tuple{std::string(), Cause::empty, "阅读器文件"},
-        std::tuple{std::string(kMaxStubSize + 1, 'S'), Cause::stub_too_large, "589999"}}) {
+        std::tuple{std::string(kMaxReaderSize + 1, 'S'), Cause::reader_too_large, "589999"}}) {
     write_file(in.file("books.ini"), bytes);
-    expect_clean_failure(request("ab", {{"a", a}}), Step::read_stub, cause, said);
+    expect_clean_failure(request("ab", {{"a", a}}), Step::read_reader, cause, said);
   }
   std::filesystem::remove(fs_path(in.file("books.ini")));
-  expect_clean_failure(request("ab", {{"a", a}}), Step::read_stub, Cause::missing,
+  expect_clean_failure(request("ab", {{"a", a}}), Step::read_reader, Cause::missing,
                        "请把 books.ini 放回");
   EXPECT_FALSE(std::filesystem::exists(fs_path(in.file("books.ini"))));  // never created
   // The reader asked back is the one missing, whichever system's it is.
   auto other = request("ab", {{"a", a}});
-  other.stub_path = in.file("books-windows.ini");
-  expect_clean_failure(other, Step::read_stub, Cause::missing, "请把 books-windows.ini 放回");
+  other.reader_file = in.file("books-windows.ini");
+  expect_clean_failure(other, Step::read_reader, Cause::missing, "请把 books-windows.ini 放回");
   EXPECT_EQ(book_name_problem(std::string(251, 'a')), "");
   EXPECT_EQ(book_name_problem("CONSOLE"), "");
 }
@@ -230,7 +230,7 @@ TEST_F(Build, FilesInTheWayAreNeverTouched) {
 
   // A working file an interrupted build left starts with this very reader, and a
   // temporary index file holds an index block: they are ours, and replaced.
-  write_file(out.file("ab.txt"), stub + "half a book");
+  write_file(out.file("ab.txt"), reader + "half a book");
   write_file(out.file("clcboosk.txt"),
              *platform::utf8_to_cp936(index_text("旧", {{"x", 590000, 5}})));
   ASSERT_TRUE(write_ebook(req).ok);

@@ -5,7 +5,7 @@
 //   1  three bytes of payload length, then an index block; the trailer is made to fit,
 //      so the fuzzer spends its time inside the index rather than guessing lengths;
 //   2  a title, for the names a PDF taken out of a book gets and the way it is shown.
-// The stub region in front is a hole, so every file costs next to nothing to make.
+// The reader's region in front is a hole, so every file costs next to nothing to make.
 #include <sys/mman.h>
 #include <unistd.h>
 

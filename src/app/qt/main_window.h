@@ -29,8 +29,8 @@ class MainWindow : public QWidget {
   explicit MainWindow(std::string app_dir, app::Desktop* desktop = nullptr, int dpi = 0);
   ~MainWindow() override;
 
-  // The load step: centre the window, check for the reader stub, and show the window.
-  // False when the stub is missing; the Desktop has then ended the process.
+  // The load step: centre the window, check for the reader, and show the window.
+  // False when the reader is missing; the Desktop has then ended the process.
   bool start();
 
   // The widget of a shown control; null for lines and the controls that are never shown.

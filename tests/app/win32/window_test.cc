@@ -259,7 +259,7 @@ TEST(Startup, WithoutTheReaderRefusesToStart) {
   const auto message = wait_message(app.pid(), 20000);
   ASSERT_TRUE(message);
   EXPECT_EQ(message->title, wide(app::texts::kMessageTitle));
-  EXPECT_EQ(message->text, wide(app::texts::kStubMissing));
+  EXPECT_EQ(message->text, wide(app::texts::kReaderLost));
   EXPECT_EQ(message->buttons, std::vector<int>{IDOK});
   EXPECT_FALSE(wait_dialog(app.pid(), nullptr, nullptr, 0, win32::kFormClass)) << "a window shows";
   EXPECT_TRUE(recorded().empty()) << "the home page opens only after OK";

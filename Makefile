@@ -20,7 +20,6 @@ DEBS_LINUX += xvfb xterm xdotool
 X_LIBS := libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3 libxinerama1
 DEBS_WINDOWS := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
                 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 googletest wine64 wine32:i386 \
-                osslsigncode openssl \
                 xvfb locales fonts-wine fonts-wqy-microhei $(X_LIBS) $(X_LIBS:=:i386)
 # The downloads; unzip only tells two of them apart when they differ
 DEBS_DIST := zip unzip

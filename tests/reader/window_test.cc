@@ -166,30 +166,6 @@ INSTANTIATE_TEST_SUITE_P(ReaderWindow, Titles,
                            return std::string(p.param.second ? "at_96dpi_then_144" : "at_144dpi");
                          });
 
-// A book its author signed, as the setup signs one: read as it was before the signature,
-// its chapters open and save whole.
-TEST(ReaderWindow, ASignedBookOpensAndSaves) {
-  const fs::path signed_dir = work_dir / L"signed";
-  Process reader;
-  ASSERT_TRUE(reader.start(signed_dir / L"签名的书.exe"));
-  HWND window = reader.wait_window(ids::kClassName);
-  ASSERT_TRUE(window);
-  HWND list = GetDlgItem(window, ids::kListId);
-  EXPECT_EQ(list_items(list), (std::vector<std::wstring>{L"第一章", L"附录"}));
-  fs::remove(record_file);
-  PostMessageW(GetDlgItem(window, ids::kOpenId), BM_CLICK, 0, 0);
-  const auto opened = recorded(1);
-  ASSERT_EQ(opened.size(), 1u);
-  EXPECT_TRUE(contents(wide(opened[0])) == contents(signed_dir / L"1.pdf"));
-  send(list, LB_SETCURSEL, 1);
-  PostMessageW(GetDlgItem(window, ids::kSaveId), BM_CLICK, 0, 0);
-  HWND dialog = wait_dialog(reader.pid(), L"另存为", window);
-  ASSERT_TRUE(dialog && choose_file(dialog, signed_dir / L"副本.pdf"));
-  EXPECT_TRUE(wait_until([&] { return contents(signed_dir / L"副本.pdf") == "%PDF-1.4"; }));
-  PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(reader.exit_code(), 0);
-}
-
 TEST(ReaderWindow, ADamagedBookSaysWhatIsWrong) {
   TempDir dir;
   Process reader;

@@ -2,8 +2,7 @@
 # The surroundings of the Windows GUI tests, the window's and the reader's: a virtual X
 # display and a Wine prefix of their own, apart from the unit tests' prefix.
 #
-#   gui.sh setup STATE PRODUCT         starts Xvfb, readies the prefix STATE/prefix and
-#                                      signs a book headed by PRODUCT's reader
+#   gui.sh setup STATE                 starts Xvfb and readies the prefix STATE/prefix
 #   gui.sh run STATE PROGRAM [ARGS]    runs a Windows program there, from STATE/work
 #
 # Both give the screen TARVELLO_DPI dots per inch (96 unless set); a run at another dpi
@@ -29,27 +28,6 @@ product() {
   else
     echo "$1"
   fi
-}
-
-# A book of two chapters headed by the product's reader, signed as an author signs it:
-# STATE/work/signed/签名的书.exe beside its chapters 1.pdf and 2.pdf. The size before the
-# signature is no multiple of 8, so the signer pads it.
-sign_book() {
-  out="$state/work/signed"
-  rm -rf "$out" && mkdir -p "$out"
-  head -c 1000 /dev/urandom >"$out/1.pdf"
-  printf '%%PDF-1.4' >"$out/2.pdf"
-  printf '签名的书\r\n第一章♂590000♀1000\r\n附录♂591000♀8\r\n' | iconv -f UTF-8 -t GBK >"$out/index"
-  n=$(wc -c <"$out/index")
-  cp "$(product "$1")/books.ini" "$out/book"
-  truncate -s 589999 "$out/book"
-  cat "$out/1.pdf" "$out/2.pdf" "$out/index" >>"$out/book"
-  printf "\\$(printf %o $((n % 256)))\\$(printf %o $((n / 256)))\\0\\0" >>"$out/book"
-  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$out/k.pem" -out "$out/c.pem" \
-    -subj /CN=test -days 2 >/dev/null 2>&1
-  osslsigncode sign -certs "$out/c.pem" -key "$out/k.pem" -in "$out/book" \
-    -out "$out/签名的书.exe" >/dev/null
-  rm -f "$out/book" "$out/index" "$out/k.pem"
 }
 
 # Ends what an earlier setup in this state folder started, if it still runs.
@@ -90,7 +68,6 @@ setup)
       exit 1
     fi
   fi
-  sign_book "$1"
   # One server for the whole suite; cleanup ends it.
   wine_keep_server 300
   ;;

@@ -261,20 +261,6 @@ TEST(QtWindow, MakesABookThroughItsDialogsKeysAndDrops) {
   EXPECT_TRUE(read_file(builder::finished_path(w.dir.path(), "示例书", builder::System::windows)) ==
               forge_book("示例书", book, "STUB"));
 
-  // The e-book dropped back is its chapters again: with one more PDF moved before its
-  // last chapter, it is built over itself.
-  w.click(Role::clear);
-  w.window->drop({builder::finished_path(w.dir.path(), "示例书", builder::System::windows)});
-  write_file(docs.file("后记.pdf"), pattern_bytes(99, 9));
-  answering([&] { w.click(Role::add_file); }, docs.file("后记.pdf"));
-  w.select(5);
-  w.click(Role::move_up);
-  EXPECT_EQ(w.shown(), "序言 第2章 第10章 甲 后记 附录 4");
-  EXPECT_EQ(answering([&] { w.click(Role::build); }), "已成功生成PDF电子书！");
-  book.insert(book.begin() + 4, {"后记", read_file(docs.file("后记.pdf"))});
-  EXPECT_TRUE(read_file(builder::finished_path(w.dir.path(), "示例书", builder::System::windows)) ==
-              forge_book("示例书", book, "STUB"));
-
   // Closed while it builds it again: the working file goes, the e-book stays as it was, and
   // then the process ends.
   write_file(docs.file("大.pdf"), "%PDF");

@@ -1,8 +1,8 @@
 // The window of the 32-bit product under Wine, as a person meets it: one scenario from a
 // book name to a finished e-book, through the system's own dialogs or a drop, in rows for
 // the screen's dpi and the system's code page, and rows that end in a failure or in a
-// close mid-build; the refusal to start without the reader; and what the two programs
-// tell the system about themselves.
+// close mid-build; the refusal to start without the reader; and the manifest both programs
+// carry.
 #include <algorithm>
 #include <map>
 
@@ -11,7 +11,6 @@
 #include "links/code_list.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
-#include "version.h"
 
 namespace {
 
@@ -137,20 +136,6 @@ void build_and_read_back(Scenario& s) {
               forge_book("我的书", pdfs, contents(s.app.folder() / L"books.ini")));
 }
 
-// Then the e-book dropped back on a cleared list is its chapters again: with one more PDF
-// moved before its last chapter, it is built over itself and read back whole.
-void rebuild_from_the_book(Scenario& s) {
-  ASSERT_NO_FATAL_FAILURE(build_and_read_back(s));
-  s.app.click(Role::clear);
-  s.app.drop({s.app.folder() / L"我的书.exe"});
-  ASSERT_TRUE(s.app.add_file(s.pdfs[L"草稿"]));
-  s.app.select(3);
-  s.app.click(Role::move_up);
-  s.book = {L"第二章 方法", L"第一章 总论", L"草稿", L"附录"};
-  EXPECT_EQ(s.app.titles(), s.book);
-  build_and_read_back(s);
-}
-
 // The second PDF moved away after it was added: the message names it, and the build
 // leaves nothing behind.
 void fail_on_a_moved_pdf(Scenario& s) {
@@ -211,11 +196,9 @@ struct Row {
 
 const Row kRows[] = {
     {"chinese_96dpi", 96, 936, {144, 96}},
-    {"chinese_144dpi", 144, 936, {}},
     // Chinese names where the system's code page has none of them.
     {"western", 96, 1252, {}},
     {"keys_and_drop_144dpi", 144, 936, {}, add_by_drop_reorder_with_keys},
-    {"rebuild", 96, 936, {}, add_through_dialogs, rebuild_from_the_book},
     {"failure", 96, 936, {}, add_by_drop, fail_on_a_moved_pdf},
     {"close_mid_build", 96, 936, {}, add_by_drop, close_mid_build},
 };
@@ -268,9 +251,8 @@ TEST(Startup, WithoutTheReaderRefusesToStart) {
   EXPECT_EQ(recorded(1), std::vector<std::string>{links::home_page_address()});
 }
 
-// Both programs carry the manifest (its effects are the layout rows' business), and the
-// version information below.
-TEST(Resources, BothProgramsCarryTheirManifestAndVersion) {
+// Both programs carry the manifest; its effects are the layout rows' business.
+TEST(Resources, BothProgramsCarryTheirManifest) {
   for (const wchar_t* program : {L"Tarvello.exe", L"books.ini"}) {
     HMODULE module =
         LoadLibraryExW((product_dir / program).c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
@@ -278,25 +260,6 @@ TEST(Resources, BothProgramsCarryTheirManifestAndVersion) {
         << utf8(program);
     FreeLibrary(module);
   }
-  // What the files' properties say: the window its version; every e-book what it is and
-  // who made the program, but no name of its own, since each is named after its book.
-  const auto value = [](const wchar_t* program, const wchar_t* field) -> std::wstring {
-    const std::wstring file = (product_dir / program).wstring();
-    std::string data(GetFileVersionInfoSizeW(file.c_str(), nullptr), '\0');
-    wchar_t* text = nullptr;
-    UINT chars = 0;
-    const std::wstring query = std::wstring(L"\\StringFileInfo\\080404b0\\") + field;
-    if (!GetFileVersionInfoW(file.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
-        !VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&text), &chars))
-      return L"(none)";
-    return text;
-  };
-  for (const wchar_t* program : {L"Tarvello.exe", L"books.ini"})
-    EXPECT_EQ(value(program, L"FileVersion"), wide(TARVELLO_FILE_VERSION_TEXT)) << utf8(program);
-  EXPECT_EQ(value(L"books.ini", L"FileDescription"), wide(TARVELLO_BOOK_DESCRIPTION));
-  EXPECT_EQ(value(L"books.ini", L"CompanyName"), wide(TARVELLO_MAKER));
-  EXPECT_EQ(value(L"books.ini", L"OriginalFilename"), L"(none)");
-  EXPECT_EQ(value(L"Tarvello.exe", L"OriginalFilename"), L"Tarvello.exe");
 }
 
 }  // namespace

@@ -33,10 +33,6 @@ using testing_support::read_file;
 using testing_support::TempDir;
 using testing_support::write_file;
 
-void append_to(const std::string& path, const std::string& bytes) {
-  std::ofstream(fs_path(path), std::ios::binary | std::ios::app) << bytes;
-}
-
 class Build : public ::testing::Test {
  protected:
   TempDir in;   // the reader and the PDFs
@@ -119,7 +115,7 @@ TEST_F(Build, ARebuildReplacesTheEarlierBookAndAFailedOneKeepsIt) {
   // Fails late, after the working file holds the reader and a PDF.
   auto req = request("ab", {{"a", pdf("a.pdf", "third")}, {"b", pdf("b.pdf", "b")}});
   req.progress = [&](std::uint64_t done, std::uint64_t) {
-    if (done == 5) append_to(in.file("b.pdf"), "grown");
+    if (done == 5) std::ofstream(fs_path(in.file("b.pdf")), std::ios::app) << "grown";
   };
   expect_clean_failure(req, Step::copy_pdf, Cause::size_changed, "在生成期间被改动");
   EXPECT_EQ(read_file(out.file("ab.exe")), second);

@@ -134,7 +134,8 @@ Run measure(const QString& app_dir, const QString& pdfs, bool on_the_window_thre
     }
   }
   std::sort(run.gaps_ms.begin(), run.gaps_ms.end());
-  QFile::remove(QString::fromStdString(builder::finished_path(app_dir.toStdString(), "bench", builder::System::windows)));
+  QFile::remove(QString::fromStdString(
+      builder::finished_path(app_dir.toStdString(), "bench", builder::System::windows)));
   return run;
 }
 

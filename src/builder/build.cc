@@ -456,7 +456,8 @@ std::string reader_path(const std::string& dir, System system) {
 }
 
 std::string reader_folder(const std::string& program_dir) {
-  if (platform::kWindows || platform::path_exists(reader_path(program_dir, kThisSystem))) return program_dir;
+  if (platform::kWindows || platform::path_exists(reader_path(program_dir, kThisSystem)))
+    return program_dir;
   const auto cut = program_dir.find_last_of('/');
   if (cut == std::string::npos) return program_dir;
   const std::string installed = program_dir.substr(0, cut) + "/lib/tarvello";
@@ -464,15 +465,14 @@ std::string reader_folder(const std::string& program_dir) {
 }
 
 System reader_system(std::string_view reader_head) {
-  return reader_head.starts_with("\x7f" "ELF") ? System::linux : System::windows;
+  return reader_head.starts_with("\177ELF") ? System::linux : System::windows;
 }
 
 std::string book_suffix(System system) {
   return system == System::windows ? links::output_suffix() : std::string(".run");
 }
 
-std::string finished_path(const std::string& out_dir, std::string_view book_name,
-                          System system) {
+std::string finished_path(const std::string& out_dir, std::string_view book_name, System system) {
   return platform::join(out_dir, std::string(book_name) + book_suffix(system));
 }
 

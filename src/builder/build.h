@@ -39,22 +39,22 @@ enum class Step {
 // Why it stopped.
 enum class Cause {
   none,
-  need_name,        // the book name is blank
-  no_files,         // nothing to pack
-  too_many_files,   // more entries than a reader accepts
-  invalid_name,     // not one valid file name; Failure::detail says why
-  file_in_the_way,  // a file we did not make stands where we must make one
-  not_an_ebook,     // the finished e-book's name is taken by something that is no e-book
-  missing,          // the file is not there
-  not_ordinary,     // a folder, pipe or device where a file is wanted
-  empty,            // the file has no bytes
-  reader_too_large, // the reader passes the room before the first PDF
-  too_large,        // the e-book would pass the format's size
-  size_changed,     // a PDF changed while the build ran
-  book_changed,     // an e-book whose chapters are listed is no longer the one read
-  no_code_page,     // the system cannot write code page 936
-  cancelled,        // stopped on request
-  system,           // the system refused; see Failure::system
+  need_name,         // the book name is blank
+  no_files,          // nothing to pack
+  too_many_files,    // more entries than a reader accepts
+  invalid_name,      // not one valid file name; Failure::detail says why
+  file_in_the_way,   // a file we did not make stands where we must make one
+  not_an_ebook,      // the finished e-book's name is taken by something that is no e-book
+  missing,           // the file is not there
+  not_ordinary,      // a folder, pipe or device where a file is wanted
+  empty,             // the file has no bytes
+  reader_too_large,  // the reader passes the room before the first PDF
+  too_large,         // the e-book would pass the format's size
+  size_changed,      // a PDF changed while the build ran
+  book_changed,      // an e-book whose chapters are listed is no longer the one read
+  no_code_page,      // the system cannot write code page 936
+  cancelled,         // stopped on request
+  system,            // the system refused; see Failure::system
 };
 
 struct Failure {
@@ -124,8 +124,7 @@ System reader_system(std::string_view reader_head);
 std::string book_suffix(System system);
 
 // The path of the finished e-book for a book name in a folder, for readers on `system`.
-std::string finished_path(const std::string& out_dir, std::string_view book_name,
-                          System system);
+std::string finished_path(const std::string& out_dir, std::string_view book_name, System system);
 
 // The one sentence that tells a person what went wrong and what to do, naming the file;
 // the windows show it and the command line prints it.

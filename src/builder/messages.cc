@@ -96,7 +96,7 @@ std::string message(const Failure& f) {
       // The reader asked back is the one missing: this system's books.ini, the other
       // system's reader, or whichever file was named for it.
       return reader ? fill(texts::kReaderMissing, {file, shown(platform::base_name(f.file))})
-                  : fill(texts::kPdfMissing, {file});
+                    : fill(texts::kPdfMissing, {file});
     case Cause::not_ordinary:
       return fill(reader ? texts::kReaderNotOrdinary : texts::kPdfNotOrdinary, {file});
     case Cause::empty:

@@ -126,7 +126,8 @@ std::variant<std::string, Usage> reader_for(const PackArgs& args, const std::str
     if (!args.target.empty()) return Usage{"pack", std::string(texts::kReaderOrFor)};
     return args.reader;
   }
-  const auto system = args.target.empty() ? builder::kThisSystem : builder::system_named(args.target);
+  const auto system =
+      args.target.empty() ? builder::kThisSystem : builder::system_named(args.target);
   if (!system) return Usage{"pack", fill(texts::kBadSystem, {platform::quoted(args.target)})};
   return builder::reader_path(builder::reader_folder(exe_dir), *system);
 }
@@ -286,7 +287,8 @@ CommandLine::CommandLine() {
                     ->type_name("NAME");
   pack_command->add_option("--for", pack_args.target, text(texts::kForOption))->type_name("SYSTEM");
   // The option keeps the spelling that scripts already type.
-  pack_command->add_option("--stub", pack_args.reader, text(texts::kReaderOption))->type_name("FILE");
+  pack_command->add_option("--stub", pack_args.reader, text(texts::kReaderOption))
+      ->type_name("FILE");
   pack_command->add_option("--out-dir", pack_args.out_dir, text(texts::kOutDirOption))
       ->type_name("DIR");
   pack_command->add_option("PATH", pack_args.paths, text(texts::kPathsArgument))->type_name("");

@@ -119,7 +119,7 @@ ExtractFailure extract_entry(platform::File& book, const IndexEntry& entry,
   failure.what = copy == platform::CopyEnd::read_failed    ? What::read
                  : copy == platform::CopyEnd::source_ended ? What::book_ended
                  : copy == platform::CopyEnd::stopped      ? What::stopped
-                                                        : What::write;
+                                                           : What::write;
   failure.file =
       failure.what == What::read || failure.what == What::book_ended ? book.path() : target;
   // Only the file made here goes; half a PDF is worse than none.

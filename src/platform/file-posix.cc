@@ -497,7 +497,7 @@ bool File::sync(Error& err) {
 }
 
 CopyEnd File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
-                     const CopyProgress& progress) {
+                        const CopyProgress& progress) {
   const off_t here = sys(path_, [&] { return lseek(fd_, 0, SEEK_CUR); });
   if (here < 0) return fail_errno(err), CopyEnd::write_failed;
   if (!fits_off_t(source_offset) || !fits_off_t(length) ||

@@ -545,7 +545,7 @@ bool File::sync(Error& err) {
 }
 
 CopyEnd File::copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
-                     const CopyProgress& progress) {
+                        const CopyProgress& progress) {
   if (!fits_signed(source_offset) || !fits_signed(length) ||
       length > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max()) - source_offset) {
     fail(err, ERROR_INVALID_PARAMETER);

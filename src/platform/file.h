@@ -184,7 +184,7 @@ class File {
   // current position, with a fixed buffer (or the kernel's copy where it works), so
   // memory stays the same whatever the length. `err` says why when it does not end done.
   CopyEnd copy_from(File& source, std::uint64_t source_offset, std::uint64_t length, Error& err,
-                 const CopyProgress& progress = {});
+                    const CopyProgress& progress = {});
 
  private:
 #ifdef _WIN32

@@ -9,11 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -203,7 +203,8 @@ std::optional<std::string> copy_for_viewer(reader::OpenBook& opened, Copies& cop
     return std::nullopt;
   }
   // A name written again (its copy had gone) is the new copy's.
-  std::erase_if(copies.written, [&](const auto& earlier) { return earlier.second.name == copy.name; });
+  std::erase_if(copies.written,
+                [&](const auto& earlier) { return earlier.second.name == copy.name; });
   copies.written.emplace_back(index, copy);
   return platform::join(copies.folder, copy.name);
 }

@@ -430,7 +430,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   const std::wstring temporary = temporary_base(ignored);
   if (!temporary.empty())
     reader::copies::clean_all(platform::wide_to_utf8(temporary),
-                            platform::wide_to_utf8(kFolderPrefix));
+                              platform::wide_to_utf8(kFolderPrefix));
   reader::OpenBook opened = reader::open_book(platform::executable_path());
   if (!opened.book) {
     tell(nullptr, opened.message,

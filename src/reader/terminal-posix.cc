@@ -31,8 +31,12 @@ struct Terminal {
 // and its arguments as separate words after its own option; the -e of xfce4-terminal and
 // mate-terminal takes one string for a shell, so those get -x.
 constexpr Terminal kTerminals[] = {
-    {"x-terminal-emulator", "-e"}, {"gnome-terminal", "--"},  {"konsole", "-e"},
-    {"xfce4-terminal", "-x"},      {"deepin-terminal", "-e"}, {"mate-terminal", "-x"},
+    {"x-terminal-emulator", "-e"},
+    {"gnome-terminal", "--"},
+    {"konsole", "-e"},
+    {"xfce4-terminal", "-x"},
+    {"deepin-terminal", "-e"},
+    {"mate-terminal", "-x"},
     {"xterm", "-e"},
 };
 
@@ -98,10 +102,10 @@ int restart_in_terminal(const std::string& book) {
     auto pid = spawn({terminal.program, terminal.run, "/bin/sh", "-c", line, book}, error);
     if (!pid && error == ENOENT) continue;  // not installed
     if (!pid) {
-      problem = platform::fill(texts::kNoTerminalStart,
-                               {platform::quoted(terminal.program),
-                                platform::describe(platform::system_error(
-                                    static_cast<unsigned long>(error)))});
+      problem = platform::fill(
+          texts::kNoTerminalStart,
+          {platform::quoted(terminal.program),
+           platform::describe(platform::system_error(static_cast<unsigned long>(error)))});
       continue;
     }
     const auto code = ended_within(*pid, kStartMilliseconds);

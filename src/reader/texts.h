@@ -67,7 +67,8 @@ inline constexpr std::string_view kOpenerFailed =
 inline constexpr std::string_view kExtracted = "已取出 {} 个文件到{}。\n";
 // In a terminal, after the list: the number of files, then what was typed, quoted.
 inline constexpr std::string_view kAsk = "输入序号阅读（1-{}），直接回车结束：";
-inline constexpr std::string_view kAskAgain = "{}不是本书的序号：请输入 1 到 {} 之间的数字，或直接回车结束。\n";
+inline constexpr std::string_view kAskAgain =
+    "{}不是本书的序号：请输入 1 到 {} 之间的数字，或直接回车结束。\n";
 // Before the reason, when the list could not be written out.
 inline constexpr std::string_view kOutputFailed = "无法输出结果：";
 // Before a terminal the reader started itself in closes on a failure.
@@ -76,7 +77,8 @@ inline constexpr std::string_view kPressEnter = "按回车键关闭。";
 // Double-clicked, with no terminal: said by notify-send. The terminal's name, quoted, and
 // why; then the book's path.
 inline constexpr std::string_view kNoTerminal =
-    "找不到终端程序（x-terminal-emulator、gnome-terminal、konsole、xterm 等），无法显示这本电子书。";
+    "找不到终端程序（x-terminal-emulator、gnome-terminal、konsole、xterm 等），"
+    "无法显示这本电子书。";
 inline constexpr std::string_view kNoTerminalStart = "无法启动终端程序{}：{}。";
 inline constexpr std::string_view kTerminalFailed = "终端程序{}没能启动（退出码 {}）。";
 inline constexpr std::string_view kRunItYourself = "请在终端里运行这本电子书：\n{}";

@@ -114,6 +114,10 @@ std::string sh(const std::string& text) {
 }
 #endif
 
+std::string cp936(const std::string& text) {
+  return platform::utf8_to_cp936(text).value();
+}
+
 std::string forge_book(const std::string& name,
                        const std::vector<std::pair<std::string, std::string>>& pdfs,
                        const std::string& reader) {
@@ -124,7 +128,7 @@ std::string forge_book(const std::string& name,
     entries.push_back({title, bytes.size() + 1, pdf.size()});
     bytes += pdf;
   }
-  const std::string index = platform::utf8_to_cp936(container::index_text(name, entries)).value();
+  const std::string index = cp936(container::index_text(name, entries));
   return bytes + index + container::trailer_bytes(static_cast<std::uint32_t>(index.size()));
 }
 

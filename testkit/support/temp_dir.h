@@ -49,6 +49,9 @@ Outcome run_shell(const std::string& dir, const std::string& command);
 // `text` in single quotes, for a shell command line.
 std::string sh(const std::string& text);
 
+// UTF-8 text as code page 936 bytes, as an index holds it; the text must fit the code page.
+std::string cp936(const std::string& text);
+
 // The bytes of an e-book put together by hand, so a test can give it any title or
 // damage it: `reader`, the PDFs from position 590,000, the index and the trailer.
 std::string forge_book(const std::string& name,

@@ -11,7 +11,6 @@
 #include "builder/input.h"
 #include "container/extract.h"
 #include "container/format.h"
-#include "platform/encoding.h"
 #include "platform/faults.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
@@ -98,7 +97,7 @@ TEST_F(Build, TheBookByteForByte) {
 
   // A Linux reader (an ELF program) names its book for Linux; the Windows book beside it
   // of the same name is another file and stays.
-  write_file(in.file("books.ini"), "\x7f" "ELF" + reader.substr(4));
+  write_file(in.file("books.ini"), "\177ELF" + reader.substr(4));
   r = write_ebook(request(" 书 ", {{"b", pdf("b.pdf", b)}}));
   ASSERT_TRUE(r.ok) << message(r.failure);
   EXPECT_EQ(r.output_path, out.file(" 书 .run"));
@@ -228,7 +227,7 @@ TEST_F(Build, FilesInTheWayAreNeverTouched) {
   // temporary index file holds an index block: they are ours, and replaced.
   write_file(out.file("ab.txt"), reader + "half a book");
   write_file(out.file("clcboosk.txt"),
-             *platform::utf8_to_cp936(index_text("旧", {{"x", 590000, 5}})));
+             testing_support::cp936(index_text("旧", {{"x", 590000, 5}})));
   ASSERT_TRUE(write_ebook(req).ok);
   EXPECT_EQ(listing(out.path()), "ab.exe");
 }

@@ -9,12 +9,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/encoding.h"
 #include "support/temp_dir.h"
 
 namespace container {
 namespace {
 
+using testing_support::cp936;
 using testing_support::forge_book;
 using testing_support::listing;
 using testing_support::pattern_bytes;
@@ -27,10 +27,6 @@ const std::string kExampleIndex(
     "ab\r\nx\xA1\xE1"
     "590000\xA1\xE2"
     "1000\r\n");
-
-std::string cp936(const std::string& text) {
-  return platform::utf8_to_cp936(text).value();
-}
 
 ReadResult read_bytes(const TempDir& dir, const std::string& bytes) {
   write_file(dir.file("book.exe"), bytes);

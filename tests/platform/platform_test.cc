@@ -26,16 +26,13 @@ using platform::cp936_to_utf8;
 using platform::Error;
 using platform::ErrorKind;
 using platform::File;
+using testing_support::cp936;
 using testing_support::fs_path;
 using testing_support::listing;
 using testing_support::pattern_bytes;
 using testing_support::read_file;
 using testing_support::TempDir;
 using testing_support::write_file;
-
-std::string cp936(const std::string& text) {
-  return platform::utf8_to_cp936(text).value();
-}
 
 std::string hex(const std::string& bytes) {
   std::string out;

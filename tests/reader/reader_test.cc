@@ -9,15 +9,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <cstdlib>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "container/format.h"
-#include "platform/encoding.h"
 #include "platform/file.h"
 #include "support/temp_dir.h"
 
@@ -26,9 +25,9 @@ namespace {
 using platform::path_exists;
 using testing_support::forge_book;
 using testing_support::listing;
+using testing_support::Outcome;
 using testing_support::pattern_bytes;
 using testing_support::read_file;
-using testing_support::Outcome;
 using testing_support::run_shell;
 using testing_support::sh;
 using testing_support::TempDir;
@@ -150,17 +149,17 @@ TEST(Reader, ListsOpensAndTakesOut) {
   const std::string asked = read_file(dir.file("opened"));
   EXPECT_EQ(read_file(asked), second);
   const std::string opening = ask + "已取出到“" + asked + "”，正在用默认程序打开。\n";
-  EXPECT_EQ(r.out, "《书》，共 3 个文件：\n1. 第一章（1,000 字节）\n2. 第二章（23,456 字节）\n"
-                   "3. ?[31m红（1 字节）\n" +
-                       opening + again("abc") + again("0") + again("-1") + again("4") + opening +
-                       ask);
+  EXPECT_EQ(r.out,
+            "《书》，共 3 个文件：\n1. 第一章（1,000 字节）\n2. 第二章（23,456 字节）\n"
+            "3. ?[31m红（1 字节）\n" +
+                opening + again("abc") + again("0") + again("-1") + again("4") + opening + ask);
   EXPECT_EQ(r.status, 0);
   r = in_terminal(dir.path(), "./书.exe", "\x04");
   EXPECT_EQ(r.out.substr(r.out.size() - ask.size() - 1), ask + "\n");
   EXPECT_EQ(r.status, 0);
   // A closed terminal ends it at once, waiting or copying; a copy is whole or not there.
-  make_program(dir.file("大.exe"), forge_book("大", {{"大", pattern_bytes(64 << 20, 9)}},
-                                                read_file(kReader)));
+  make_program(dir.file("大.exe"),
+               forge_book("大", {{"大", pattern_bytes(64 << 20, 9)}}, read_file(kReader)));
   for (int wait_ms : {20, 50, 100, 300}) {
     SCOPED_TRACE(wait_ms);
     r = in_terminal(dir.path(), env + "exec ./大.exe", "1\n", std::chrono::milliseconds(wait_ms));
@@ -204,12 +203,13 @@ TEST(Reader, DoubleClickedItOpensInATerminal) {
   const std::string folder = dir.file("a b'\"$`x`\nc");
   mkdir(folder.c_str(), 0755);
   const std::string book = folder + "/书 $HOME.run";
-  make_program(book, forge_book("书", {{"第一章", "%PDF-1"}, {"第二章", "%PDF-2"}},
-                                read_file(kReader)));
+  make_program(book,
+               forge_book("书", {{"第一章", "%PDF-1"}, {"第二章", "%PDF-2"}}, read_file(kReader)));
   mkdir(dir.file("bin").c_str(), 0755);
   make_program(dir.file("bin/notify-send"), "#!/bin/sh\nprintf '%s|' \"$@\" > notified\n");
   const std::string list = "《书》，共 2 个文件：\n1. 第一章（6 字节）\n2. 第二章（6 字节）\n";
-  const std::string hint = "用“书 $HOME.run open 序号”阅读其中一个文件，用“书 $HOME.run --help”查看全部用法。\n";
+  const std::string hint =
+      "用“书 $HOME.run open 序号”阅读其中一个文件，用“书 $HOME.run --help”查看全部用法。\n";
   // The path as a message shows it: a line break in it is no line break on the screen.
   std::string shown_book = book;
   std::replace(shown_book.begin(), shown_book.end(), '\n', '?');
@@ -223,11 +223,12 @@ TEST(Reader, DoubleClickedItOpensInATerminal) {
   } rows[] = {
       // The terminal gets the reader as words of their own; this one runs it without a
       // terminal, and the reader marked as started again lists and never starts again.
-      {"the desktop's terminal", "printf '%s\\n' \"$@\" > args; shift; exec \"$@\"", "DISPLAY=:9", 0,
-       list + hint, ""},
+      {"the desktop's terminal", "printf '%s\\n' \"$@\" > args; shift; exec \"$@\"", "DISPLAY=:9",
+       0, list + hint, ""},
       {"no terminal at all", nullptr, "WAYLAND_DISPLAY=wayland-0", 1, "",
        "提示|找不到终端程序（x-terminal-emulator、gnome-terminal、konsole、xterm 等），"
-       "无法显示这本电子书。" + run_it + "|"},
+       "无法显示这本电子书。" +
+           run_it + "|"},
       {"a terminal that fails", "exit 3", "DISPLAY=:9", 1, "",
        "提示|终端程序“x-terminal-emulator”没能启动（退出码 3）。" + run_it + "|"},
       {"no display: as in a script", "exit 3", "", 0, list + hint, ""},
@@ -238,19 +239,21 @@ TEST(Reader, DoubleClickedItOpensInATerminal) {
     unlink(dir.file("notified").c_str());
     if (row.terminal)
       make_program(dir.file("bin/x-terminal-emulator"), "#!/bin/sh\n" + std::string(row.terminal));
-    const Outcome r =
-        run_shell(dir.path(), "PATH=bin " + std::string(row.display) + " " + sh(book) + " </dev/null");
+    const Outcome r = run_shell(
+        dir.path(), "PATH=bin " + std::string(row.display) + " " + sh(book) + " </dev/null");
     EXPECT_EQ(r.status, row.status) << r.err;
     EXPECT_EQ(r.out, row.out);
-    EXPECT_EQ(path_exists(dir.file("notified")) ? read_file(dir.file("notified")) : "", row.notified);
+    EXPECT_EQ(path_exists(dir.file("notified")) ? read_file(dir.file("notified")) : "",
+              row.notified);
   }
   EXPECT_EQ(read_file(dir.file("args")),
             "-e\n/bin/sh\n-c\nexport TARVELLO_READER_IN_TERMINAL=1; exec \"$0\"\n" + book + "\n");
 
   // The real thing: xterm on a virtual display, typed into as a reader would; the number
   // opens its file, an empty line closes the window.
-  const std::string display = "Xvfb -displayfd 3 -nolisten tcp 3>display >/dev/null 2>&1 & "
-                              "echo $! >xvfb; while [ ! -s display ]; do sleep 0.05; done";
+  const std::string display =
+      "Xvfb -displayfd 3 -nolisten tcp 3>display >/dev/null 2>&1 & "
+      "echo $! >xvfb; while [ ! -s display ]; do sleep 0.05; done";
   ASSERT_EQ(run_shell(dir.path(), display).status, 0);
   const std::string x = "DISPLAY=:$(cat display) ";
   symlink("/usr/bin/xterm", dir.file("bin/xterm").c_str());
@@ -263,15 +266,17 @@ TEST(Reader, DoubleClickedItOpensInATerminal) {
                                 " TMPDIR=" + sh(dir.path()) + " " + sh(book) + " </dev/null");
   EXPECT_EQ(r.status, 0) << r.err;
   const std::string xdotool = x + "timeout 20 xdotool ";
-  const Outcome typed = run_shell(dir.path(), xdotool + "search --sync --classname xterm "
-                                                       "windowfocus --sync type '2\n'");
+  const Outcome typed = run_shell(dir.path(), xdotool +
+                                                  "search --sync --classname xterm "
+                                                  "windowfocus --sync type '2\n'");
   EXPECT_EQ(typed.status, 0) << typed.err;
   for (int i = 0; i < 200 && !path_exists(dir.file("opened")); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(read_file(dir.file("opened")), "%PDF-2");
   run_shell(dir.path(), xdotool + "key Return");
-  EXPECT_EQ(run_shell(dir.path(), "for i in $(seq 200); do " + x +
-                                      "xdotool search --classname xterm || exit 0; sleep 0.05; done; exit 1")
+  EXPECT_EQ(run_shell(dir.path(),
+                      "for i in $(seq 200); do " + x +
+                          "xdotool search --classname xterm || exit 0; sleep 0.05; done; exit 1")
                 .status,
             0);
   run_shell(dir.path(), "kill $(cat xvfb)");
@@ -283,7 +288,7 @@ TEST(Reader, DamagedBooksAreRefusedWithTheirReason) {
   const std::string reader = read_file(kReader);
   const std::string good = forge_book("书", {{"甲", "0123456789"}}, reader);
   auto with_index = [&](const std::string& text) {
-    const std::string block = platform::utf8_to_cp936(text).value();
+    const std::string block = testing_support::cp936(text);
     return good.substr(0, container::kPayloadOffset + 10) + block +
            container::trailer_bytes(static_cast<std::uint32_t>(block.size()));
   };

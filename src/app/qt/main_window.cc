@@ -19,11 +19,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/texts.h"
 #include "app/qt/looks.h"
 #include "app/qt/qt_desktop.h"
 #include "app/qt/settings.h"
 #include "app/qt/widgets.h"
+#include "app/texts.h"
 #include "builder/build.h"
 #include "platform/text.h"
 

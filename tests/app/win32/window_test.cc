@@ -97,7 +97,8 @@ void add_by_drop_reorder_with_keys(Scenario& s) {
   s.app.drop({deep}, true);
   const auto message = wait_message(s.app.pid());
   ASSERT_TRUE(message);
-  EXPECT_EQ(message->text, wide(platform::fill(app::texts::kPathTooLong, {"259"})) + deep.wstring());
+  EXPECT_EQ(message->text,
+            wide(platform::fill(app::texts::kPathTooLong, {"259"})) + deep.wstring());
   ASSERT_TRUE(press(message->hwnd, IDOK));
   add_by_drop(s);
   ASSERT_TRUE(bring_to_front(s.app.form()));

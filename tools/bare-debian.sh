@@ -1,8 +1,8 @@
 #!/bin/sh
 # A command on a bare Debian: a root made by `debootstrap --variant=minbase SUITE` (no make,
 # no cmake, no compiler), a clone of this tree's commit in it, and the command run there
-# from the clone, with TARVELLO_BARE_ROOT=1. Fails when the command fails. As root; installs
-# debootstrap when it is missing.
+# from the clone. Fails when the command fails. As root; installs debootstrap when it is
+# missing.
 #
 #   [SUITE=bookworm|trixie|bullseye] tools/bare-debian.sh COMMAND...
 #

@@ -94,11 +94,11 @@ bare_unmount() {
   bare_mounts=""
 }
 
-# bare_run COMMAND: COMMAND run by bash in the root, in a clean environment with
-# TARVELLO_BARE_ROOT=1 and the variables named in bare_env (NAME=VALUE words).
+# bare_run COMMAND: COMMAND run by bash in the root, in a clean environment with the
+# variables named in bare_env (NAME=VALUE words).
 bare_run() {
   # shellcheck disable=SC2086 # bare_env is a list of words
-  chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" TARVELLO_BARE_ROOT=1 \
+  chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin ${bare_env:-} \
     /bin/bash -c "$1"
 }

@@ -2,11 +2,8 @@
 // and in a terminal then asks which file to read; "open N" hands one PDF to the desktop's
 // default program; "extract DIR" takes every PDF out into a folder. Double-clicked, with
 // no terminal, it starts itself again in one.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,10 +19,9 @@
 #include "platform/text.h"
 #include "reader/copies.h"
 #include "reader/reader.h"
+#include "reader/spawn-posix.h"
 #include "reader/terminal-posix.h"
 #include "reader/texts.h"
-
-extern char** environ;
 
 namespace {
 
@@ -102,28 +98,13 @@ std::optional<std::string> temporary_folder(platform::Error& err) {
 // did not, -1 with `err` set when it could not be started. The viewer it starts lives in
 // a session of its own, so closing the reader's terminal does not close the viewer.
 int run_opener(const std::string& path, platform::Error& err) {
-  std::string program = "xdg-open";
-  std::vector<char*> argv = {program.data(), const_cast<char*>(path.c_str()), nullptr};
-  posix_spawnattr_t attributes;
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  pid_t pid = 0;
-  int started = posix_spawnp(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  if (started != 0) {
-    err = platform::system_error(static_cast<unsigned long>(started));
+  int error = 0;
+  const auto pid = reader::spawn::start({"xdg-open", path}, true, error);
+  if (!pid) {
+    err = platform::system_error(static_cast<unsigned long>(error));
     return -1;
   }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return 127;
-  }
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  return reader::spawn::wait_for(*pid);
 }
 
 // "1" to the entry count, plain digits, nothing else.

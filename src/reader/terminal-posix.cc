@@ -1,21 +1,15 @@
 #include "reader/terminal-posix.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <optional>
-#include <vector>
 
 #include "platform/file.h"
 #include "platform/text.h"
+#include "reader/spawn-posix.h"
 #include "reader/texts.h"
-
-extern char** environ;
 
 namespace reader::terminal {
 namespace {
@@ -49,37 +43,14 @@ bool set(const char* name) {
   return value && *value;
 }
 
-std::optional<pid_t> spawn(const std::vector<std::string>& words, int& error) {
-  std::vector<char*> argv;
-  for (const auto& word : words) argv.push_back(const_cast<char*>(word.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  error = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
-  if (error != 0) return std::nullopt;
-  return pid;
-}
-
-// The exit code of `pid` when it ended within `milliseconds`, 128 + the signal when a
-// signal ended it; nullopt while it still runs.
-std::optional<int> ended_within(pid_t pid, int milliseconds) {
-  for (int waited = 0;; waited += 20) {
-    int status = 0;
-    const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    if (done < 0 && errno != EINTR) return std::nullopt;
-    if (waited >= milliseconds) return std::nullopt;
-    const timespec tick{0, 20 * 1000 * 1000};
-    nanosleep(&tick, nullptr);
-  }
-}
-
 // No terminal shows this: standard error for a session's log, and the desktop's
 // notification where notify-send is there.
 void report(const std::string& text) {
   std::fputs((text + "\n").c_str(), stderr);
   int error = 0;
-  if (auto pid = spawn({"notify-send", std::string(texts::kMessageTitle), text}, error))
-    ended_within(*pid, 10000);
+  if (auto pid =
+          spawn::start({"notify-send", std::string(texts::kMessageTitle), text}, false, error))
+    spawn::ended_within(*pid, 10000);
 }
 
 }  // namespace
@@ -99,7 +70,8 @@ int restart_in_terminal(const std::string& book) {
   std::string problem;
   for (const Terminal& terminal : kTerminals) {
     int error = 0;
-    auto pid = spawn({terminal.program, terminal.run, "/bin/sh", "-c", line, book}, error);
+    auto pid =
+        spawn::start({terminal.program, terminal.run, "/bin/sh", "-c", line, book}, false, error);
     if (!pid && error == ENOENT) continue;  // not installed
     if (!pid) {
       problem = platform::fill(
@@ -108,7 +80,7 @@ int restart_in_terminal(const std::string& book) {
            platform::describe(platform::system_error(static_cast<unsigned long>(error)))});
       continue;
     }
-    const auto code = ended_within(*pid, kStartMilliseconds);
+    const auto code = spawn::ended_within(*pid, kStartMilliseconds);
     if (!code || *code == 0) return platform::kExitOk;
     problem = platform::fill(texts::kTerminalFailed,
                              {platform::quoted(terminal.program), std::to_string(*code)});
